@@ -28,23 +28,28 @@ if(NOT TARGET vitrel_threaded_tests)
   add_custom_target(vitrel_threaded_tests)
 endif()
 
-# vitrel_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [TIMEOUT s])
+# vitrel_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL] [TIMEOUT s])
 # One GoogleTest program; its cases are discovered when CTest runs. In the ThreadSanitizer
-# build only THREADED suites exist, so that variant compiles just what it checks.
+# build only THREADED suites exist, so that variant compiles just what it checks. SERIAL suites
+# measure time or load the machine and so never run beside another test.
 function(vitrel_add_test name)
-  cmake_parse_arguments(arg "THREADED" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "THREADED;SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(VITREL_TSAN AND NOT arg_THREADED)
     return()
   endif()
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 300)
   endif()
+  set(serial FALSE)
+  if(arg_SERIAL)
+    set(serial TRUE)
+  endif()
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
                         Threads::Threads)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "${VITREL_SANITIZER_ENV}" TIMEOUT ${arg_TIMEOUT}
+    PROPERTIES ENVIRONMENT "${VITREL_SANITIZER_ENV}" TIMEOUT ${arg_TIMEOUT} RUN_SERIAL ${serial}
                LABELS "$<IF:$<BOOL:${arg_THREADED}>,threaded,serial>")
   if(arg_THREADED)
     add_dependencies(vitrel_threaded_tests ${name})
