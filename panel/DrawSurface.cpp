@@ -28,7 +28,12 @@ QSize CDrawSurface::GetBitmapSize(const QImage& bitmap) {
 void CDrawSurface::CopyBitmap(int x, int y, const QImage& bitmap) {
   if (bitmap.isNull())
     return;
-  // A source copy: the bitmap's pixels replace what is there, whatever their alpha says.
+  // A source copy: the bitmap's pixels replace what is there. An opaque bitmap (all of ours)
+  // does that as it is drawn; only one with alpha needs the painter told so.
+  if (!bitmap.hasAlphaChannel()) {
+    m_painter.drawImage(QPoint(x, y), bitmap);
+    return;
+  }
   m_painter.setCompositionMode(QPainter::CompositionMode_Source);
   m_painter.drawImage(QPoint(x, y), bitmap);
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
