@@ -18,6 +18,7 @@
 #include <QTextStream>
 #include <QTransform>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -241,6 +242,61 @@ std::vector<Picture> Pictures(const QString& serif, const QString& sans) {
   };
 }
 
+// One file of the resource file: found in the program as /<prefix>/<alias>.
+struct ResourceEntry {
+  QString alias;
+  QString file;
+};
+
+bool WritePictures(const QString& folder, const std::vector<Picture>& pictures,
+                   std::vector<ResourceEntry>& entries) {
+  bool ok = true;
+  auto write = [&](int id, const QImage& image) {
+    const QString file = QStringLiteral("bitmap%1.bmp").arg(id);
+    ok &= WriteBmp24(image, folder + "/" + file);
+    entries.push_back({QStringLiteral("%1.bmp").arg(id), file});
+  };
+  for (const Picture& picture : pictures) {
+    const QImage lit = Render(picture.paint, picture.width, picture.height);
+    write(picture.litId, lit);
+    if (picture.disabledId != 0)
+      write(picture.disabledId, Ghost(lit, picture.disabledWidth));
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const ResourceEntry& a, const ResourceEntry& b) { return a.alias < b.alias; });
+  return ok;
+}
+
+bool WriteIcons(const QString& folder, std::vector<ResourceEntry>& entries) {
+  bool ok = true;
+  for (const int size : {16, 32, 48}) {
+    const QString file = QStringLiteral("icon128_%1.bmp").arg(size);
+    ok &= WriteBmp24(Icon(size), folder + "/" + file);
+    entries.push_back({QStringLiteral("128_%1.bmp").arg(size), file});
+  }
+  return ok;
+}
+
+bool WriteResourceFile(const QString& path, const std::vector<ResourceEntry>& bitmaps,
+                       const std::vector<ResourceEntry>& icons) {
+  QFile qrc(path);
+  if (!qrc.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    return false;
+  QTextStream out(&qrc);
+  out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n";
+  auto section = [&](const char* prefix, const std::vector<ResourceEntry>& entries) {
+    out << "  <qresource prefix=\"/" << prefix << "\">\n";
+    for (const ResourceEntry& entry : entries)
+      out << "    <file alias=\"" << entry.alias << "\">" << entry.file << "</file>\n";
+    out << "  </qresource>\n";
+  };
+  section("bitmaps", bitmaps);
+  section("icons", icons);
+  out << "</RCC>\n";
+  out.flush();
+  return out.status() == QTextStream::Ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -257,43 +313,13 @@ int main(int argc, char** argv) {
   if (!LoadFont(kSerifItalicFont, serif) || !LoadFont(kSansBoldFont, sans))
     return 1;
 
-  QStringList bitmaps, icons;
-  bool ok = true;
-  for (const Picture& picture : Pictures(serif, sans)) {
-    const QImage lit = Render(picture.paint, picture.width, picture.height);
-    const QString litName = QStringLiteral("bitmap%1.bmp").arg(picture.litId);
-    ok &= WriteBmp24(lit, folder + "/" + litName);
-    bitmaps << QStringLiteral("%1|%2").arg(picture.litId).arg(litName);
-    if (picture.disabledId == 0)
-      continue;
-    const QString ghostName = QStringLiteral("bitmap%1.bmp").arg(picture.disabledId);
-    ok &= WriteBmp24(Ghost(lit, picture.disabledWidth), folder + "/" + ghostName);
-    bitmaps << QStringLiteral("%1|%2").arg(picture.disabledId).arg(ghostName);
-  }
-  for (const int size : {16, 32, 48}) {
-    const QString name = QStringLiteral("icon128_%1.bmp").arg(size);
-    ok &= WriteBmp24(Icon(size), folder + "/" + name);
-    icons << QStringLiteral("128_%1|%2").arg(size).arg(name);
-  }
-  bitmaps.sort();
-
-  QFile qrc(folder + "/panel.qrc");
-  if (!ok || !qrc.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+  std::vector<ResourceEntry> bitmaps, icons;
+  const bool written = WritePictures(folder, Pictures(serif, sans), bitmaps) &&
+                       WriteIcons(folder, icons) &&
+                       WriteResourceFile(folder + "/panel.qrc", bitmaps, icons);
+  if (!written) {
     std::fprintf(stderr, "vitrel-artwork: cannot write into %s\n", argv[1]);
     return 1;
   }
-  QTextStream out(&qrc);
-  out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n";
-  auto section = [&](const char* prefix, const QStringList& entries) {
-    out << "  <qresource prefix=\"/" << prefix << "\">\n";
-    for (const QString& entry : entries) {
-      const QStringList parts = entry.split('|');
-      out << "    <file alias=\"" << parts[0] << ".bmp\">" << parts[1] << "</file>\n";
-    }
-    out << "  </qresource>\n";
-  };
-  section("bitmaps", bitmaps);
-  section("icons", icons);
-  out << "</RCC>\n";
   return 0;
 }
