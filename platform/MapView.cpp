@@ -37,3 +37,8 @@ void CMapView::Unmap() {
   m_pBase = nullptr;
   m_nSize = 0;
 }
+
+void CMapView::Leak() {
+  m_pBase = nullptr;
+  m_nSize = 0;
+}

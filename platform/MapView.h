@@ -29,6 +29,9 @@ class CMapView {
   std::size_t GetSize() const { return m_nSize; }
   // Unmaps early (UnmapViewOfFile).
   void Unmap();
+  // Forgets the view without unmapping it: it stays mapped for the rest of the process. Only
+  // for memory that must outlive its owner, such as a mutex this process still holds.
+  void Leak();
 
  private:
   CMapView(void* pBase, std::size_t nSize) : m_pBase(pBase), m_nSize(nSize) {}

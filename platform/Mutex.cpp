@@ -5,7 +5,10 @@
 #include "platform/KernelObjectHeader.h"
 
 #include <cerrno>
+#include <ctime>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -29,24 +32,56 @@ bool InitialiseSharedMutex(pthread_mutex_t* pMutex) {
   return bOk;
 }
 
+// The realtime point at which the monotonic deadline falls, as seen now.
+timespec RealtimeDeadline(const Deadline& deadline) {
+  timespec now{};
+  timespec realNow{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  clock_gettime(CLOCK_REALTIME, &realNow);
+  long long remaining = (static_cast<long long>(deadline->tv_sec) - now.tv_sec) * 1'000'000'000LL +
+                        (deadline->tv_nsec - now.tv_nsec);
+  if (remaining < 0)
+    remaining = 0;
+  long long nanoseconds = realNow.tv_nsec + remaining % 1'000'000'000LL;
+  realNow.tv_sec += static_cast<time_t>(remaining / 1'000'000'000LL + nanoseconds / 1'000'000'000LL);
+  realNow.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000LL);
+  return realNow;
+}
+
+// pthread_mutex_timedlock only knows the realtime clock (and it, unlike clocklock, is what the
+// thread sanitizer understands). The monotonic deadline decides: a realtime jump forward that
+// ends the lock early is followed by another try for the rest of the time.
 int LockUntil(pthread_mutex_t* pMutex, DWORD dwMilliseconds) {
+  // Trying first also collects an owner that has already died at once.
+  const int tried = pthread_mutex_trylock(pMutex);
+  if (tried != EBUSY || dwMilliseconds == 0)
+    return tried;
   if (dwMilliseconds == INFINITE)
     return pthread_mutex_lock(pMutex);
-  if (dwMilliseconds == 0)
-    return pthread_mutex_trylock(pMutex);
   const Deadline deadline = MakeDeadline(dwMilliseconds);
-  return pthread_mutex_clocklock(pMutex, CLOCK_MONOTONIC, &*deadline);
+  for (;;) {
+    const timespec realDeadline = RealtimeDeadline(deadline);
+    const int result = pthread_mutex_timedlock(pMutex, &realDeadline);
+    if (result != ETIMEDOUT || HasPassed(deadline))
+      return result;
+  }
 }
 
 }  // namespace
 
 CMutex::CMutex(CMutex&& other) noexcept
-    : m_view(std::move(other.m_view)), m_pMutex(std::exchange(other.m_pMutex, nullptr)) {}
+    : m_view(std::move(other.m_view)),
+      m_pMutex(std::exchange(other.m_pMutex, nullptr)),
+      m_nHeld(other.m_nHeld.exchange(0, std::memory_order_relaxed)) {}
 
 CMutex& CMutex::operator=(CMutex&& other) noexcept {
   if (this != &other) {
+    Close();
     m_view = std::move(other.m_view);
     m_pMutex = std::exchange(other.m_pMutex, nullptr);
+    m_ownerThread.store(other.m_ownerThread.exchange(0, std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+    m_nHeld.store(other.m_nHeld.exchange(0, std::memory_order_relaxed), std::memory_order_relaxed);
   }
   return *this;
 }
@@ -81,6 +116,7 @@ DWORD CMutex::Wait(DWORD dwMilliseconds) const {
     return WAIT_FAILED;
   switch (LockUntil(m_pMutex, dwMilliseconds)) {
     case 0:
+      NoteTaken();
       return WAIT_OBJECT_0;
     case EOWNERDEAD:
       // We hold the lock now; marking it consistent keeps it usable after our release, as a
@@ -89,6 +125,7 @@ DWORD CMutex::Wait(DWORD dwMilliseconds) const {
         pthread_mutex_unlock(m_pMutex);
         return WAIT_FAILED;
       }
+      NoteTaken();
       return WAIT_ABANDONED;
     case ETIMEDOUT:
     case EBUSY:
@@ -98,11 +135,31 @@ DWORD CMutex::Wait(DWORD dwMilliseconds) const {
   }
 }
 
+void CMutex::NoteTaken() const {
+  m_ownerThread.store(gettid(), std::memory_order_relaxed);
+  m_nHeld.fetch_add(1, std::memory_order_relaxed);
+}
+
 bool CMutex::Release() const {
-  return m_pMutex != nullptr && pthread_mutex_unlock(m_pMutex) == 0;
+  // Refused here rather than by the unlock: unlocking a mutex one does not hold is a fault the
+  // C library reports but the thread sanitizer treats as fatal.
+  if (m_pMutex == nullptr || m_ownerThread.load(std::memory_order_relaxed) != gettid())
+    return false;
+  const bool bLast = m_nHeld.fetch_sub(1, std::memory_order_relaxed) == 1;
+  if (bLast)
+    m_ownerThread.store(0, std::memory_order_relaxed);
+  if (pthread_mutex_unlock(m_pMutex) == 0)
+    return true;
+  // Not ours after all (another object in this process took it): restore the bookkeeping.
+  if (bLast)
+    m_ownerThread.store(gettid(), std::memory_order_relaxed);
+  m_nHeld.fetch_add(1, std::memory_order_relaxed);
+  return false;
 }
 
 void CMutex::Close() {
+  if (m_nHeld.exchange(0, std::memory_order_relaxed) > 0)
+    m_view.Leak();  // see the header: a held robust mutex must stay mapped
   m_view.Unmap();
   m_pMutex = nullptr;
 }

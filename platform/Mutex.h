@@ -16,7 +16,9 @@
 #include "platform/WinTypes.h"
 
 #include <pthread.h>
+#include <sys/types.h>
 
+#include <atomic>
 #include <string_view>
 
 class CMutex {
@@ -26,7 +28,6 @@ class CMutex {
   CMutex& operator=(CMutex&& other) noexcept;
   CMutex(const CMutex&) = delete;
   CMutex& operator=(const CMutex&) = delete;
-  ~CMutex() = default;
 
   // A new named mutex, not owned, mode 0600; null when the name is taken or setup fails.
   static CMutex CreateNamed(std::string_view name);
@@ -38,14 +39,25 @@ class CMutex {
   // WAIT_OBJECT_0 (now owned), WAIT_ABANDONED (now owned; the previous owner died),
   // WAIT_TIMEOUT after at least dwMilliseconds, or WAIT_FAILED.
   DWORD Wait(DWORD dwMilliseconds) const;
-  // False when the calling thread does not own the mutex, or for a null mutex.
+  // False when the calling thread does not own the mutex through this object, or for a null
+  // mutex.
   bool Release() const;
 
-  // Unmaps early (CloseHandle). Closing while this process's thread owns the lock leaves the
-  // lock held until that thread ends, as on Win32.
+  // Unmaps early (CloseHandle). Closing while a thread of this process owns the lock through
+  // this object leaves the lock held, as on Win32, and the object stays mapped for the rest of
+  // the process: the C library and the kernel reach a held robust mutex through its memory (the
+  // list of held locks, and the owner-died marking when the owner ends), so unmapping it would
+  // crash later locking or leave the other side waiting for ever.
   void Close();
+  ~CMutex() { Close(); }
 
  private:
+  void NoteTaken() const;
+
   CMapView m_view;
   pthread_mutex_t* m_pMutex = nullptr;
+  // The thread that holds the lock through this object (0: none) and how many times it took
+  // it; written only by that thread while it holds the lock.
+  mutable std::atomic<pid_t> m_ownerThread{0};
+  mutable std::atomic<int> m_nHeld{0};
 };
