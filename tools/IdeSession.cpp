@@ -133,22 +133,21 @@ std::optional<CIdeReply> CIdeSession::PumpOnce(Clock::time_point deadline, const
   return std::nullopt;
 }
 
-// Replies come in the order of the commands, and only start-up `t`s may go unanswered. A
-// reply therefore answers the oldest pending command with its letter, and every command before
-// that one was dropped; except that when the newest command has the letter and only start-up
-// `t`s precede it, the reply is the newest command's: all `t` replies are alike, and taking an
-// earlier one's for it would wait for an answer that a dropped `t` never gets.
+// Replies come in the order of the commands, and a command may go unanswered (a start-up `t`
+// sent before the display's window existed, or one whose reply timed out). A reply therefore
+// answers the oldest pending command with its letter, and the commands before that one got no
+// answer. One exception: when the newest command has the letter and the only other pending
+// ones with it are start-up `t`s, the reply is the newest command's. All `t` replies are alike,
+// and crediting an earlier `t` with it would leave the newest waiting for an answer that a
+// dropped `t` never gets.
 std::optional<CIdeSession::PendingCommand> CIdeSession::MatchReply(char cCommand) {
-  if (m_pending.empty()) return std::nullopt;
-  const bool bOnlyStartBeforeNewest = std::all_of(m_pending.begin(), m_pending.end() - 1,
-                                                  [](const PendingCommand& command) { return command.bMayBeDropped; });
-  auto match = m_pending.end();
-  if (m_pending.back().cCommand == cCommand && bOnlyStartBeforeNewest && !m_pending.back().bMayBeDropped)
-    match = m_pending.end() - 1;
-  else
-    match = std::find_if(m_pending.begin(), m_pending.end(),
-                         [&](const PendingCommand& command) { return command.cCommand == cCommand; });
+  const auto hasLetter = [&](const PendingCommand& command) { return command.cCommand == cCommand; };
+  auto match = std::find_if(m_pending.begin(), m_pending.end(), hasLetter);
   if (match == m_pending.end()) return std::nullopt;
+  const bool bOnlyStartBeforeNewest =
+      std::all_of(m_pending.begin(), m_pending.end() - 1,
+                  [&](const PendingCommand& command) { return !hasLetter(command) || command.bMayBeDropped; });
+  if (hasLetter(m_pending.back()) && bOnlyStartBeforeNewest) match = m_pending.end() - 1;
   const PendingCommand answered = *match;
   m_pending.erase(m_pending.begin(), match + 1);
   return answered;
