@@ -23,14 +23,14 @@ std::uint32_t* WordIn(const CMapView& view) {
 
 CEvent::CEvent(CEvent&& other) noexcept
     : m_view(std::move(other.m_view)),
-      m_pOwnWord(std::move(other.m_pOwnWord)),
+      m_pOwnState(std::move(other.m_pOwnState)),
       m_pState(std::exchange(other.m_pState, nullptr)),
       m_reset(other.m_reset) {}
 
 CEvent& CEvent::operator=(CEvent&& other) noexcept {
   if (this != &other) {
     m_view = std::move(other.m_view);
-    m_pOwnWord = std::move(other.m_pOwnWord);
+    m_pOwnState = std::move(other.m_pOwnState);
     m_pState = std::exchange(other.m_pState, nullptr);
     m_reset = other.m_reset;
   }
@@ -39,10 +39,10 @@ CEvent& CEvent::operator=(CEvent&& other) noexcept {
 
 CEvent CEvent::CreateUnnamed(EventReset reset, bool bInitialState) {
   CEvent event;
-  event.m_pOwnWord.reset(new (std::nothrow) std::uint32_t(bInitialState ? 1 : 0));
-  if (!event.m_pOwnWord)
+  event.m_pOwnState.reset(new (std::nothrow) UnnamedState{bInitialState ? 1u : 0u, {0}});
+  if (!event.m_pOwnState)
     return {};
-  event.m_pState = event.m_pOwnWord.get();
+  event.m_pState = &event.m_pOwnState->m_nWord;
   event.m_reset = reset;
   return event;
 }
@@ -80,7 +80,9 @@ CEvent CEvent::OpenNamed(std::string_view name) {
 bool CEvent::Set() const {
   if (m_pState == nullptr)
     return false;
-  StateOf(m_pState).store(1, std::memory_order_release);
+  StateOf(m_pState).store(1, std::memory_order_seq_cst);
+  if (m_pOwnState && m_pOwnState->m_nSleepers.load(std::memory_order_seq_cst) == 0)
+    return true;
   FutexWakeAll(m_pState, IsProcessShared());
   return true;
 }
@@ -104,8 +106,12 @@ bool CEvent::TryTake() const {
                                                    std::memory_order_relaxed);
 }
 
+std::atomic<std::uint32_t>* CEvent::GetSleeperCount() const {
+  return m_pOwnState ? &m_pOwnState->m_nSleepers : nullptr;
+}
+
 void CEvent::Close() {
   m_view.Unmap();
-  m_pOwnWord.reset();
+  m_pOwnState.reset();
   m_pState = nullptr;
 }

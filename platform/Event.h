@@ -7,8 +7,12 @@
 // shared-memory object with the KernelObjectHeader ABI and use shared futexes, so they work
 // across processes; unnamed events live in this process and use private futexes.
 //
-// Memory order: Set stores 1 with release order and then wakes all waiters; taking or seeing a
-// signal uses acquire order, so what the setter wrote before Set is visible to the waiter.
+// Memory order: Set stores 1 and then wakes all waiters; taking or seeing a signal uses acquire
+// order, so what the setter wrote before Set is visible to the waiter. An unnamed event also
+// counts its sleeping waiters, so that a Set nobody waits for makes no system call (the store
+// of 1 and the count's read are sequentially consistent against the waiter's increment and its
+// futex check, so a sleeper is never missed). Named events wake every time: a peer in another
+// process keeps no such count.
 //
 // Ownership and threads: move-only owner; a null (default-constructed, moved-from or closed)
 // event fails every operation. Set, Reset, TryTake and waits may be called from any number of
@@ -18,6 +22,7 @@
 #include "platform/FileMapping.h"
 #include "platform/MapView.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -53,13 +58,20 @@ class CEvent {
   bool TryTake() const;
   // The futex word, for the wait machinery; null for a null event.
   std::uint32_t* GetFutexWord() const { return m_pState; }
+  // The count of threads about to sleep on an unnamed event's word; null for named events.
+  std::atomic<std::uint32_t>* GetSleeperCount() const;
 
   // Releases the event early (CloseHandle).
   void Close();
 
  private:
-  CMapView m_view;                         // named events: the object holding header and word
-  std::unique_ptr<std::uint32_t> m_pOwnWord;  // unnamed events: the word itself
+  struct UnnamedState {
+    std::uint32_t m_nWord;
+    std::atomic<std::uint32_t> m_nSleepers;
+  };
+
+  CMapView m_view;                        // named events: the object holding header and word
+  std::unique_ptr<UnnamedState> m_pOwnState;  // unnamed events: word and sleeper count
   std::uint32_t* m_pState = nullptr;
   EventReset m_reset = EventReset::Auto;
 };

@@ -29,6 +29,30 @@ std::optional<DWORD> TakeLowestSignalled(std::span<const CEvent* const> events) 
   return std::nullopt;
 }
 
+// Announces this thread as a sleeper on the unnamed events for the duration of one sleep. The
+// increment comes before the futex's own check of the word, so a Set either sees the sleeper
+// and wakes it, or stored its 1 early enough for the check to refuse the sleep.
+class CSleeperAnnouncement {
+ public:
+  explicit CSleeperAnnouncement(std::span<const CEvent* const> events) : m_events(events) {
+    for (const CEvent* pEvent : m_events) {
+      if (std::atomic<std::uint32_t>* pCount = pEvent->GetSleeperCount())
+        pCount->fetch_add(1, std::memory_order_seq_cst);
+    }
+  }
+  ~CSleeperAnnouncement() {
+    for (const CEvent* pEvent : m_events) {
+      if (std::atomic<std::uint32_t>* pCount = pEvent->GetSleeperCount())
+        pCount->fetch_sub(1, std::memory_order_relaxed);
+    }
+  }
+  CSleeperAnnouncement(const CSleeperAnnouncement&) = delete;
+  CSleeperAnnouncement& operator=(const CSleeperAnnouncement&) = delete;
+
+ private:
+  std::span<const CEvent* const> m_events;
+};
+
 }  // namespace
 
 DWORD WaitForSingleObject(const CEvent& event, DWORD dwMilliseconds) {
@@ -59,6 +83,7 @@ DWORD WaitForMultipleObjects(std::span<const CEvent* const> events, DWORD dwMill
     if (dwMilliseconds == 0 || HasPassed(deadline))
       return WAIT_TIMEOUT;
     // Woken or not, look again: a wake-up may be spurious or its signal taken by another waiter.
+    const CSleeperAnnouncement announcement(events);
     if (FutexSleepWhileZero(wordList, deadline) == FutexSleep::Failed)
       return WAIT_FAILED;
   }
