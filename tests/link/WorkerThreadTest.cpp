@@ -4,12 +4,29 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr DWORD kGenerousMs = 10000;
+constexpr rlim_t kAddressSpaceHeadroom = 1 << 20;  // far below a thread stack's 8 MiB
+
+rlim_t CurrentAddressSpaceBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmSize:", 0) == 0)
+      return static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
+  }
+  return 0;
+}
 
 // A worker whose Run reports that it began and then waits for m_hRelease, as a link thread
 // waits for its stop event.
@@ -81,6 +98,28 @@ TEST(WorkerThreadTest, FailedStartLeavesNoThreadAndTheStoppedState) {
   EXPECT_EQ(WAIT_FAILED, worker.WaitForThread(0));
   worker.Stop(true, 0);  // nothing to wait for, nothing to end
   EXPECT_FALSE(worker.IsAbandoned());
+}
+
+// In a child process whose address space is capped just above its current size, no thread
+// stack can be mapped, so thread creation itself fails.
+TEST(WorkerThreadTest, ThreadCreationFailureLeavesNoThreadAndTheStoppedState) {
+  const pid_t child = fork();
+  if (child == 0) {
+    CBlockingWorker worker;
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = CurrentAddressSpaceBytes() + kAddressSpaceHeadroom;
+    setrlimit(RLIMIT_AS, &limit);
+    const bool bStarted = worker.Start(THREAD_PRIORITY_NORMAL, 0);
+    const bool bCleanFailure = !bStarted && worker.IsStopped() && !worker.HasThread();
+    if (bStarted)
+      SetEvent(worker.m_hRelease);
+    _exit(bCleanFailure ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 TEST(WorkerThreadTest, NeverStartedWorkerHasNoThreadToCloseOrWaitFor) {
