@@ -157,16 +157,19 @@ TEST_F(ThreadMapViewTest, PacketThatDoesNotFitTheInboundAreaIsDroppedAndTheAreaF
   }
 }
 
-// The IDE dies while it owns the inbound mutex, after writing a packet: the receive thread
-// gets the mutex as abandoned, reads the packet as usual, and releases the mutex again.
+// The IDE dies while it owns the inbound mutex, after writing and announcing a packet: the
+// receive thread gets the mutex as abandoned, reads the packet as usual, and releases the
+// mutex again. The threads start after the death, so the abandonment is found by the first
+// look at the mutex (a lock that is already waiting when the owner dies gets the same result,
+// but ThreadSanitizer cannot follow that path through pthread_mutex_timedlock).
 TEST_F(ThreadMapViewTest, AbandonedInboundMutexIsOwnedReadAndReleased) {
   CreateLink();
-  StartThreads();
   const auto image = MakeImage('u', 3, 0x6B);
   ASSERT_EQ("ok", m_peer.Command("lock 1000"));
   ASSERT_EQ("ok", m_peer.Command("write " + Hex(image)));
   ASSERT_EQ("ok", m_peer.Command("copy"));
   ASSERT_EQ(9, m_peer.Die());
+  StartThreads();
 
   const MapPacketPtr pPacket = NextReceived();
   ASSERT_TRUE(pPacket);
