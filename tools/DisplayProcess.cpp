@@ -45,7 +45,7 @@ std::optional<CDisplayProcess> CDisplayProcess::Start(const std::string& program
   argv.push_back(nullptr);
 
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
   if (spawned != 0) {
     error = "cannot start the display \"" + program + "\": " + std::strerror(spawned);
     return std::nullopt;

@@ -28,8 +28,8 @@ class CDisplayProcess {
   CDisplayProcess& operator=(const CDisplayProcess&) = delete;
   ~CDisplayProcess();
 
-  // Starts program with args (argv[0] is the program path). On failure returns nothing and
-  // puts the reason into error.
+  // Starts program with args (argv[0] is the program; a name without a slash is looked up in
+  // PATH). On failure returns nothing and puts the reason into error.
   static std::optional<CDisplayProcess> Start(const std::string& program, const std::vector<std::string>& args,
                                               std::string& error);
 

@@ -1,5 +1,6 @@
 #include "tools/IdeProgram.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -9,9 +10,31 @@
 #include <sstream>
 #include <thread>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
+
+// Set by SIGINT, SIGTERM or SIGHUP. The program then stops between commands and ends the link
+// the ordinary way, so no link object is left behind in /dev/shm and no display keeps running.
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+void OnInterrupt(int) { g_bInterrupted = 1; }
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a read of standard input returns at once instead of waiting for a line.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// Sleeps in short steps so that an interrupt is noticed within one.
+void SleepUnlessInterrupted(std::uint32_t nMilliseconds) {
+  constexpr std::uint32_t kStepMs = 50;
+  for (std::uint32_t slept = 0; slept < nMilliseconds && !g_bInterrupted; slept += kStepMs)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStepMs, nMilliseconds - slept)));
+}
 
 constexpr const char* kHelp =
     "Usage: vitrel-ide [options] [SCRIPT]\n"
@@ -23,7 +46,8 @@ constexpr const char* kHelp =
     "--leave-open is given.\n"
     "\n"
     "Options:\n"
-    "  --display PROGRAM     the display program to start (default: $VITREL_DISPLAY)\n"
+    "  --display PROGRAM     the display program to start, looked up in PATH when it has\n"
+    "                        no slash (default: $VITREL_DISPLAY)\n"
     "  --owner VEVO|RUVORO   the owner name passed to the display (default VEVO)\n"
     "  -e, --command LINE    run LINE as a command; repeatable; replaces SCRIPT\n"
     "  --reply-timeout MS    time limit for each reply (default 5000)\n"
@@ -137,6 +161,7 @@ int CIdeProgram::Run(int argc, char** argv) {
     std::fprintf(stderr, "vitrel-ide: no display program given (use --display or set VITREL_DISPLAY)\n");
     return kExitUsage;
   }
+  CatchInterrupts();
   const bool bFromCommandLine = !options->commandLines.empty();
   if (bFromCommandLine && !options->strScriptPath.empty()) {
     std::fprintf(stderr, "vitrel-ide: give either a script or -e commands, not both\n");
@@ -167,7 +192,7 @@ int CIdeProgram::Run(int argc, char** argv) {
 
 int CIdeProgram::RunCommands(const std::vector<IdeCommand>& commands) {
   for (const IdeCommand& command : commands) {
-    if (m_bQuit) break;
+    if (m_bQuit || g_bInterrupted) break;
     if (!Execute(command)) return kExitLinkFailure;
   }
   return Finish();
@@ -177,7 +202,7 @@ int CIdeProgram::RunInteractive() {
   const bool bPrompt = isatty(STDIN_FILENO) != 0;
   bool bBadLine = false;
   std::string line;
-  while (!m_bQuit) {
+  while (!m_bQuit && !g_bInterrupted) {
     if (bPrompt) std::fputs("vitrel-ide> ", stdout), std::fflush(stdout);
     if (!std::getline(std::cin, line)) break;
     const IdeCommandLine parsed = CIdeCommandParser::ParseLine(line);
@@ -195,6 +220,14 @@ int CIdeProgram::RunInteractive() {
 
 int CIdeProgram::Finish() {
   if (m_bQuit) return kExitOk;
+  if (g_bInterrupted) {
+    Fail("interrupted; quitting the display");
+    if (!m_session) return kExitLinkFailure;
+    IdeCommand quit;
+    quit.kind = IdeCommandKind::Quit;
+    Execute(quit);
+    return kExitLinkFailure;
+  }
   if (!EnsureSession()) return kExitLinkFailure;
   if (m_options.bLeaveOpen) {
     m_session->WaitForDisplayEnd();
@@ -217,7 +250,7 @@ bool CIdeProgram::EnsureSession() {
 
 bool CIdeProgram::Execute(const IdeCommand& command) {
   if (command.kind == IdeCommandKind::Wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(command.nWaitMs));
+    SleepUnlessInterrupted(command.nWaitMs);
     return true;
   }
   if (!EnsureSession()) return false;
