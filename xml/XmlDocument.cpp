@@ -53,9 +53,14 @@ public:
   std::int32_t FirstStartTag() const { return m_nFirst; }
 
 private:
+  // Kept free of padding: copying a half-written padded struct costs a store-forwarding stall
+  // on every start tag.
   struct OpenTag {
-    std::u16string_view name;
+    const char16_t* name;
+    std::int32_t nameLength;
     std::int32_t position;
+
+    std::u16string_view Name() const { return {name, static_cast<std::size_t>(nameLength)}; }
   };
 
   ElementRecord& Record(std::int32_t position) { return m_doc.Record(position); }
@@ -87,7 +92,8 @@ private:
     }
     record.SetTagLengths(static_cast<std::uint32_t>(token.length), 0);
     record.length = token.length;
-    m_openTags.push_back({m_scanner.Token(), r});
+    const std::u16string_view name = m_scanner.Token();
+    m_openTags.push_back({name.data(), static_cast<std::int32_t>(name.size()), r});
     m_nParent = r;
   }
 
@@ -119,7 +125,7 @@ private:
     const std::u16string_view name = m_scanner.Token();
     const bool ignoreCase = m_doc.IgnoresCase();
     std::size_t m = m_openTags.size();
-    while (m > 0 && !MatchesName(name, m_openTags[m - 1].name, ignoreCase)) --m;
+    while (m > 0 && !MatchesName(name, m_openTags[m - 1].Name(), ignoreCase)) --m;
     if (m == 0) {
       MarkError();
       AddReportEntry(m_doc.m_strResultReport, u"lone_end_tag", ReportText::kTagName, name,
@@ -186,7 +192,7 @@ void CXmlDocument::CParser::CloseUnended(std::size_t keep, std::int32_t offset2)
       record.flags &= ~kElementHasError;
       Record(record.parent).flags |= kElementHasError;
     }
-    AddReportEntry(m_doc.m_strResultReport, u"unended_start_tag", ReportText::kTagName, tag.name,
+    AddReportEntry(m_doc.m_strResultReport, u"unended_start_tag", ReportText::kTagName, tag.Name(),
                    ReportNumber::kOffset, record.start, offset2);
   }
   LiftChildren(keep);

@@ -1,10 +1,73 @@
 #include "xml/XmlTokenizer.h"
 
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "xml/ResultReport.h"
 
 namespace {
 
-constexpr bool IsTagNameEnd(char16_t c) { return IsXmlWhiteSpace(c) || c == u'/' || c == u'>'; }
+// Character classes of the ASCII range, one table so that the scanning loops test each code
+// unit once; every code unit from 0x80 up belongs to none of them.
+enum CharClass : std::uint8_t {
+  kClassWhiteSpace = 0x01,
+  kClassTagNameEnd = 0x02,   // white space, '/', '>'
+  kClassQuotedScan = 0x04,   // what the attribute-quoted scan must look at: white space < = > " '
+  kClassTextEnd = 0x08,      // '<', '>'
+  kClassQuoteMark = 0x10,    // '"', '\''
+  kClassLessThan = 0x20,     // '<'
+  kClassAttributeScan = 0x40,  // '=', '>': where a start tag's scan must look outside values
+  kClassGreaterThan = 0x80,  // '>'
+};
+
+// Indexed by the whole code unit, so the hot loops need no range test; only the first 128
+// entries are ever non-zero, and only they are touched by ASCII markup.
+constexpr std::array<std::uint8_t, 0x10000> kCharClasses = [] {
+  std::array<std::uint8_t, 0x10000> table{};
+  for (char16_t c : {u'\t', u'\n', u'\r', u' '}) table[c] |= kClassWhiteSpace | kClassTagNameEnd | kClassQuotedScan;
+  for (char16_t c : {u'/', u'>'}) table[c] |= kClassTagNameEnd;
+  for (char16_t c : {u'<', u'=', u'>', u'"', u'\''}) table[c] |= kClassQuotedScan;
+  for (char16_t c : {u'<', u'>'}) table[c] |= kClassTextEnd;
+  for (char16_t c : {u'"', u'\''}) table[c] |= kClassQuoteMark;
+  table[u'<'] |= kClassLessThan;
+  for (char16_t c : {u'=', u'>'}) table[c] |= kClassAttributeScan;
+  table[u'>'] |= kClassGreaterThan;
+  return table;
+}();
+
+constexpr bool InClass(char16_t c, std::uint8_t classes) { return (kCharClasses[c] & classes) != 0; }
+
+constexpr bool IsTagNameEnd(char16_t c) { return InClass(c, kClassTagNameEnd); }
+
+// The first offset from i on (end at most) whose code unit is in `classes`.
+inline std::int32_t SkipOutside(const char16_t* text, std::int32_t i, std::int32_t end, std::uint8_t classes) {
+  while (i < end && !InClass(text[i], classes)) ++i;
+  return i;
+}
+
+// The first offset from i on whose code unit is one of `Stops` (ASCII characters, given again
+// as `classes` for the tail), for the long runs: character data and comments. Sixteen code
+// units are tested at once where the vector unit allows: narrowed to bytes with saturation
+// (every code unit above 0xFF becomes 0xFF or 0, neither of them a stop) and compared. Names
+// and attribute values are short; for them the plain loop of SkipOutside is faster.
+template <char16_t... Stops>
+std::int32_t SkipToAny(const char16_t* text, std::int32_t i, std::int32_t end, std::uint8_t classes) {
+#if defined(__SSE2__)
+  for (; end - i >= 16; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+    const __m128i bytes = _mm_packus_epi16(low, high);
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(Stops))))), ...);
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+#endif
+  return SkipOutside(text, i, end, classes);
+}
 
 constexpr bool IsNameEnd(char16_t c) {
   switch (c) {
@@ -71,7 +134,7 @@ private:
   // Reads a tag name from i; returns the offset of the tag-name end character, or m_nEnd.
   std::int32_t ScanTagName(std::int32_t i, bool recordName) {
     const std::int32_t nameStart = i;
-    while (i < m_nEnd && !IsTagNameEnd(m_text[i])) ++i;
+    i = SkipOutside(m_text, i, m_nEnd, kClassTagNameEnd);
     if (recordName && i < m_nEnd) {
       m_scanner.tokenStart = nameStart;
       m_scanner.tokenEnd = i - 1;
@@ -110,9 +173,8 @@ private:
 
   std::int32_t FindMarkerEnd(std::int32_t i, std::u16string_view marker) const {
     const auto markerLength = static_cast<std::int32_t>(marker.size());
-    for (; i < m_nEnd; ++i) {
-      if (m_text[i] != u'>' || i <= markerLength) continue;
-      if (MarkerPrecedes(i, marker)) return i;
+    for (; (i = SkipToAny<u'>'>(m_text, i, m_nEnd, kClassGreaterThan)) < m_nEnd; ++i) {
+      if (i > markerLength && MarkerPrecedes(i, marker)) return i;
     }
     return m_nEnd;
   }
@@ -129,16 +191,27 @@ private:
   // there opens a quoted value closed only by the same mark, anything else an unquoted value
   // closed by white space. A '>' outside a quoted value ends the markup.
   QuotedStop ScanQuoted(std::int32_t i, bool stopAtLessThan) const {
+    const std::uint8_t lessThan = stopAtLessThan ? kClassLessThan : 0;
+    const std::uint8_t quotedStops = kClassQuoteMark | lessThan;
+    const std::uint8_t plainStops = kClassAttributeScan | lessThan;
+    const std::uint8_t openStops = plainStops | kClassWhiteSpace;
     char16_t quote = 0;
     bool valueExpected = false;
     bool unquotedOpen = false;
-    for (; i < m_nEnd; ++i) {
-      const char16_t c = m_text[i];
-      if (c == u'<' && stopAtLessThan) return {i, false};
+    for (;; ++i) {
       if (quote != 0) {
-        if (c == quote) quote = 0;
+        i = SkipOutside(m_text, i, m_nEnd, quotedStops);
+        if (i >= m_nEnd) break;
+        if (m_text[i] == quote) quote = 0;
+        if (m_text[i] == u'<') return {i, false};
         continue;
       }
+      // Outside values only '=' and '>' matter (and '<' for malformed markup); white space
+      // matters too while an unquoted value is open.
+      if (!valueExpected) i = SkipOutside(m_text, i, m_nEnd, unquotedOpen ? openStops : plainStops);
+      if (i >= m_nEnd) break;
+      const char16_t c = m_text[i];
+      if (c == u'<' && stopAtLessThan) return {i, false};
       if (c == u'>') return {i, EndsEmptyElement(i, unquotedOpen)};
       if (c == u'=' && m_text[i - 1] != u'=') {
         valueExpected = true;
@@ -267,17 +340,12 @@ NodeKind ReadTextToken(TextScanner& scanner, NodeToken& token) {
   const char16_t* text = scanner.text.data();
   const auto end = static_cast<std::int32_t>(scanner.text.size());
   std::int32_t i = scanner.pos;
-  while (i < end && IsXmlWhiteSpace(text[i])) ++i;
+  while (i < end && InClass(text[i], kClassWhiteSpace)) ++i;
   NodeKind kind = NodeKind::kWhiteSpace;
   if (i < end && text[i] != u'<') {
     kind = NodeKind::kText;
-    for (++i; i < end; ++i) {
-      if (text[i] == u'<') break;
-      if (text[i] == u'>') {
-        ++i;
-        break;
-      }
-    }
+    i = SkipToAny<u'<', u'>'>(text, i + 1, end, kClassTextEnd);
+    if (i < end && text[i] == u'>') ++i;
   }
   token.kind = kind;
   token.length = i - scanner.pos;
@@ -288,8 +356,8 @@ NodeKind ReadTextToken(TextScanner& scanner, NodeToken& token) {
 }  // namespace
 
 std::u16string_view TextScanner::Token() const {
-  if (tokenEnd < tokenStart) return {};
-  return text.substr(static_cast<std::size_t>(tokenStart), static_cast<std::size_t>(tokenEnd - tokenStart + 1));
+  if (tokenEnd < tokenStart || tokenStart < 0 || static_cast<std::size_t>(tokenEnd) >= text.size()) return {};
+  return {text.data() + tokenStart, static_cast<std::size_t>(tokenEnd - tokenStart + 1)};
 }
 
 NodeKind NextToken(TextScanner& scanner, NodeToken& token) {
@@ -351,7 +419,9 @@ int CompareNames(std::u16string_view a, std::u16string_view b, std::size_t count
 
 bool MatchesName(std::u16string_view found, std::u16string_view wanted, bool ignoreCase) {
   if (wanted.size() < found.size()) return false;
-  return CompareNames(found, wanted, found.size(), ignoreCase) == 0 && IsNameDelimiter(wanted, found.size());
+  if (!IsNameDelimiter(wanted, found.size())) return false;
+  if (!ignoreCase) return wanted.starts_with(found);
+  return CompareNames(found, wanted, found.size(), true) == 0;
 }
 
 namespace {
