@@ -78,6 +78,26 @@ TEST_F(NamedObjectTest, OpenedEventSharesStateAndResetKindWithItsCreator) {
   }
 }
 
+// A faulty peer may leave any value in an event's word. Anything but 0 counts as signalled
+// (an auto-reset wait takes it back to 0), so no wait can spin on a word the futex would not
+// sleep on, nor miss a signal.
+TEST_F(NamedObjectTest, EventWordOtherThanZeroOrOneCountsAsSignalled) {
+  const RawObjectImage autoWithTwo{{kEventMagic, kKernelObjectVersion, 0, 0}, {2}};
+  const RawObjectImage manualWithTwo{
+      {kEventMagic, kKernelObjectVersion, kEventFlagManualReset, 0}, {2}};
+  WriteRawObject("AutoWithTwo", &autoWithTwo, sizeof autoWithTwo);
+  WriteRawObject("ManualWithTwo", &manualWithTwo, sizeof manualWithTwo);
+
+  CEvent autoEvent = CEvent::OpenNamed("AutoWithTwo");
+  CEvent manualEvent = CEvent::OpenNamed("ManualWithTwo");
+  ASSERT_TRUE(autoEvent);
+  ASSERT_TRUE(manualEvent);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(autoEvent, 0));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(autoEvent, 10));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(manualEvent, 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(manualEvent, 0));
+}
+
 TEST_F(NamedObjectTest, ObjectsAreCreatedOnceWithModeOwnerOnlyAndRemoved) {
   const std::string& name = m_namespace.Name("Area");
   const mode_t oldMask = umask(0);  // the mode must not depend on the creator's umask
