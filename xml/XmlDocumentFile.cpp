@@ -61,6 +61,20 @@ bool FinishStream(CXmlFileStream& stream, bool succeeded, std::uint32_t* flags,
   return succeeded && (closed || !replacing);
 }
 
+// A text that declares UTF-16 is written with the matching byte-order mark when no mark was
+// asked for: without one no reader, ours included, can tell the file is UTF-16 before
+// reading its declaration.
+std::uint32_t MarkForDeclaredUtf16(std::uint32_t flags, std::u16string_view text) {
+  constexpr std::uint32_t kMarkBits = kModeBomUtf8 | kModeBomUtf16LE | kModeBomUtf16BE;
+  if ((flags & kMarkBits) != 0 || text.empty())
+    return flags;
+  switch (CEncodingTable::CodePageFromName(CXmlDocument::EncodingFromText(text))) {
+    case kCodePageUtf16LE: return flags | kModeBomUtf16LE;
+    case kCodePageUtf16BE: return flags | kModeBomUtf16BE;
+    default: return flags;
+  }
+}
+
 bool ReadUtf16Units(CXmlFileStream& stream, std::u16string& text) {
   const auto bytes = static_cast<std::size_t>(stream.GetTransferBytes());
   text.resize((bytes + 1) / 2);
@@ -70,6 +84,17 @@ bool ReadUtf16Units(CXmlFileStream& stream, std::u16string& text) {
   }
   text.resize(static_cast<std::size_t>(stream.GetUnits()));
   return true;
+}
+
+// The code page the stream's bytes are converted from. A file whose declaration names UTF-16
+// but could be read byte by byte is not UTF-16 (a UTF-16 file has a mark, or its declaration
+// would be hidden behind zero bytes), so it is read as an undeclared file would be rather than
+// paired into nonsense.
+int SourceCodePage(const CXmlFileStream& stream, const unsigned char* bytes, std::size_t units) {
+  const int codePage = CEncodingTable::CodePageFromName(stream.GetEncoding());
+  if (!CTextConverter::IsUtf16(codePage) || stream.GetUnitSize() != 1)
+    return codePage;
+  return PassesUtf8Test(bytes, units) ? kCodePageUtf8 : kCodePageAnsi;
 }
 
 bool ReadConvertedUnits(CXmlFileStream& stream, std::u16string& text) {
@@ -86,7 +111,7 @@ bool ReadConvertedUnits(CXmlFileStream& stream, std::u16string& text) {
     }
     AddReportEntry(stream.Report(), u"utf8_detection");
   }
-  CTextConverter converter(stream.GetEncoding(), u"UTF-16");
+  CTextConverter converter(SourceCodePage(stream, buffer.get(), units), kCodePageUtf16LE);
   // The stream's units are bytes, or 32-bit units for a UTF-32 file; the converter counts in
   // units of the encoding.
   const std::size_t sourceUnits = units * static_cast<std::size_t>(stream.GetUnitSize()) /
@@ -149,7 +174,7 @@ bool CXmlDocument::ReadTextFile(std::u16string& text, std::uint32_t* flags, std:
 
 bool CXmlDocument::WriteTextFile(std::u16string* report, std::uint32_t* flags, const char16_t* path,
                                  std::u16string_view text) {
-  CXmlFileStream stream(GivenFlags(flags) | kStreamWrite);
+  CXmlFileStream stream(MarkForDeclaredUtf16(GivenFlags(flags), text) | kStreamWrite);
   const bool opened = stream.Open(path);
   if (report != nullptr)
     *report = stream.Report();

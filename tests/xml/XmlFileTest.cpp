@@ -136,6 +136,9 @@ TEST_F(XmlFileTest, EncodingIsFoundByDeclarationOrByTestingTheBytes) {
       {"zero units removed after a mark", std::string_view("\xFF\xFE<\0\0\0a\0", 8), u"<a",
        u"<bom/><read encoding=\"UTF-16LE\" length=\"3\"/><nulls_removed count=\"1\"/>", 0x01},
       // An empty file is not looked at for a mark, so the given mark bits stay.
+      {"utf-16 declared in single bytes", "<?xml version='1.0' encoding='UTF-16'?><a>\xC3\xA9</a>",
+       u"<?xml version='1.0' encoding='UTF-16'?><a>\u00E9</a>",
+       u"<read encoding=\"UTF-16\" length=\"48\"/><converted_to encoding=\"UTF-16\" length=\"47\"/>", 0},
       {"empty file", "", u"", u"<read encoding=\"\" length=\"0\"/>", 0x84},
       {"mark alone", "\xEF\xBB\xBF", u"", u"<bom/><read encoding=\"UTF-8\" length=\"0\"/>", 0x04},
   };
@@ -184,6 +187,45 @@ TEST_F(XmlFileTest, PanelFileReportsAreExact) {
                                                   "\"/><converted_to encoding=\"UTF-16\" length=\"" +
                                                   length + "\"/><root_has_sibling/>");
   EXPECT_EQ(loaded.GetModeFlags(), 0u);
+}
+
+TEST_F(XmlFileTest, TheDeclaredEncodingChoosesTheBytesWritten) {
+  struct Case {
+    const char* name;
+    std::string_view encoding;
+    std::string_view bytes;  // the file's first bytes
+    std::string_view report;
+    std::uint32_t flags;
+  } const cases[] = {
+      {"no declaration is UTF-8", "", "<a>\xC3\xA9",
+       "<converted_from encoding=\"UTF-16\" length=\"8\"/><write encoding=\"UTF-8\" length=\"9\"/>", 0},
+      {"windows-1252", "windows-1252", "<?xml",
+       "<converted_from encoding=\"UTF-16\" length=\"53\"/><write encoding=\"windows-1252\" length=\"53\"/>", 0},
+      {"koi8-r", "koi8-r", "<?xml",
+       "<converted_from encoding=\"UTF-16\" length=\"47\"/><conversion_loss/><write encoding=\"koi8-r\" length=\"47\"/>", 0},
+      // UTF-16 needs its mark to be recognised, so a declared UTF-16 text gets one.
+      {"UTF-16", "UTF-16", std::string_view("\xFF\xFE<\0?\0", 6),
+       "<bom/><write encoding=\"UTF-16LE\" length=\"47\"/>", 0x01},
+      {"utf-16be", "utf-16be", std::string_view("\xFE\xFF\0<\0?", 6),
+       "<bom/><endian_swap/><write encoding=\"UTF-16BE\" length=\"49\"/>", 0x80},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string text = u"<a>\u00E9</a>";
+    if (!c.encoding.empty())
+      text = u"<?xml version=\"1.0\" encoding=\"" + Widen(c.encoding) + u"\"?>" + text;
+    CXmlDocument saved(text);
+    ASSERT_TRUE(saved.SaveFile(WidePath("out.xml").c_str()));
+    EXPECT_EQ(Narrow(saved.GetResultReport()), c.report);
+    EXPECT_EQ(saved.GetModeFlags(), c.flags);
+    EXPECT_EQ(ReadBytes("out.xml").substr(0, c.bytes.size()), c.bytes);
+
+    CXmlDocument loaded;
+    ASSERT_TRUE(loaded.LoadFile(WidePath("out.xml").c_str()));
+    if (c.encoding != "koi8-r") {  // koi8-r has no e acute
+      EXPECT_EQ(Hex(loaded.GetDocumentText()), Hex(text));
+    }
+  }
 }
 
 TEST_F(XmlFileTest, WritingReportsLossAndEmptyTexts) {
