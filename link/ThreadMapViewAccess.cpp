@@ -3,10 +3,9 @@
 #include <cstring>
 
 #include "platform/KernelObjects.h"
-#include "platform/MapView.h"
 
 CThreadMapViewAccess::CThreadMapViewAccess(const CLinkObjects& link)
-    : m_hStopEvent(CEvent::CreateUnnamed(EventReset::Manual, false)), m_link(link) {}
+    : m_hStopEvent(CEvent::CreateUnnamed(EventReset::Manual, false)), m_link(link), m_outView(link.m_hOutMapping) {}
 
 CThreadMapViewAccess::~CThreadMapViewAccess() {
   CloseHandle(m_hStopEvent);
@@ -58,9 +57,8 @@ bool CThreadMapViewAccess::WaitForOutboundEmpty() {
 
 CThreadMapViewAccess::WriteResult CThreadMapViewAccess::WriteReply(const MapPacket& reply) {
   const std::span<const std::byte> image = reply.GetBytes();
-  CMapView view = MapViewOfFile(m_link.m_hOutMapping);
-  if (!view || view.GetSize() < image.size()) return WriteResult::Dropped;
-  std::memcpy(view.GetBytes().data(), image.data(), image.size());
-  UnmapViewOfFile(view);
+  const std::span<std::byte> area = m_outView.Get();
+  if (area.size() < image.size()) return WriteResult::Dropped;
+  std::memcpy(area.data(), image.data(), image.size());
   return WriteResult::Written;
 }

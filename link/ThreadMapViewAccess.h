@@ -12,7 +12,8 @@
 // reply; the signal already taken is kept for the next reply, so the IDE is never left waiting
 // for a write that cannot come.
 //
-// The outbound area is written without the outbound mutex: the empty event alone keeps this
+// The area is written through a view kept between replies (CAreaView), and without the
+// outbound mutex: the empty event alone keeps this
 // thread from overwriting a reply the IDE has not read.
 //
 // Threads: constructed, started and stopped on the owner's thread; Run on its own; m_queue's
@@ -22,6 +23,7 @@
 
 #pragma once
 
+#include "link/AreaView.h"
 #include "link/BufferList.h"
 #include "link/LinkObjects.h"
 #include "link/MapPacket.h"
@@ -53,4 +55,5 @@ class CThreadMapViewAccess : public CWorkerThread {
   WriteResult WriteReply(const MapPacket& reply);
 
   const CLinkObjects& m_link;
+  CAreaView m_outView;  // used on the thread only
 };

@@ -4,10 +4,12 @@
 
 #include "link/MapPacket.h"
 #include "platform/KernelObjects.h"
-#include "platform/MapView.h"
 
 CThreadMapViewReceive::CThreadMapViewReceive(const CLinkObjects& link, CBufferList& processQueue)
-    : m_hStopEvent(CEvent::CreateUnnamed(EventReset::Manual, false)), m_link(link), m_processQueue(processQueue) {}
+    : m_hStopEvent(CEvent::CreateUnnamed(EventReset::Manual, false)),
+      m_link(link),
+      m_processQueue(processQueue),
+      m_inView(link.m_hInMapping) {}
 
 CThreadMapViewReceive::~CThreadMapViewReceive() { CloseHandle(m_hStopEvent); }
 
@@ -38,9 +40,7 @@ void CThreadMapViewReceive::Run() {
 }
 
 void CThreadMapViewReceive::TakePacket() {
-  const CMapView view = MapViewOfFile(m_link.m_hInMapping);
-  if (!view) return;
-  const std::span<const std::byte> area = view.GetBytes();
+  const std::span<const std::byte> area = m_inView.Get();
   const auto payloadLength = MapPacket::ReadPayloadLength(area);
   if (!payloadLength || area.size() - MapPacket::kHeaderSize < *payloadLength) return;
   MapPacketPtr pPacket = AllocPacket(*payloadLength);

@@ -4,7 +4,7 @@
 // Handshake, per packet: the IDE sets the inbound copy event; this thread resets it, owns the
 // inbound mutex (at most kMutexWaitMs, else it sets the copy event again, pauses kRetryPauseMs
 // and retries), copies the packet, pushes it, releases the mutex and sets the inbound empty
-// event. The packet is queued before the mutex is released, so packets reach the process queue
+// event. The area is read through a view kept between packets (CAreaView). The packet is queued before the mutex is released, so packets reach the process queue
 // in the order the IDE wrote them.
 //
 // The area's bytes are untrusted. A packet whose PayloadLength reaches beyond the area, an area
@@ -20,6 +20,7 @@
 
 #pragma once
 
+#include "link/AreaView.h"
 #include "link/BufferList.h"
 #include "link/LinkObjects.h"
 #include "link/WorkerThread.h"
@@ -44,4 +45,5 @@ class CThreadMapViewReceive : public CWorkerThread {
 
   const CLinkObjects& m_link;
   CBufferList& m_processQueue;
+  CAreaView m_inView;  // used on the thread only
 };

@@ -34,6 +34,7 @@ bool CIdeSession::AwaitStartReply(std::string& error) {
   const AcceptReply isStartReply = [](const PendingCommand& command) { return command.bMayBeDropped; };
   for (;;) {
     // A `t` still lying in the area will be taken; only a taken, unanswered one is sent again.
+    CollectInboundEmpty();
     if (!m_bInboundBusy && !WriteCommand(*packet, true, error)) return false;
     const auto attemptEnd = std::min(deadline, Clock::now() + std::chrono::milliseconds(m_options.dwResendMs));
     if (const auto reply = AwaitReply(attemptEnd, isStartReply, error)) {
@@ -71,14 +72,14 @@ bool CIdeSession::Quit(std::string& error) {
       error = "the display did not end within " + std::to_string(m_options.dwQuitTimeoutMs) + " ms of 'q'";
       return false;
     }
-    PumpOnce(deadline, none);
+    PumpOnce(deadline, none, Watch::ReplyAndInbound);
   }
   return true;
 }
 
 void CIdeSession::WaitForDisplayEnd() {
   const AcceptReply none = [](const PendingCommand&) { return false; };
-  while (!m_display.WaitForExit(0)) PumpOnce(Clock::time_point::max(), none);
+  while (!m_display.WaitForExit(0)) PumpOnce(Clock::time_point::max(), none, Watch::ReplyAndInbound);
 }
 
 std::optional<std::uint64_t> CIdeSession::WriteCommand(const CIdePacket& packet, bool bMayBeDropped,
@@ -95,13 +96,15 @@ std::optional<std::uint64_t> CIdeSession::WriteCommand(const CIdePacket& packet,
 
 bool CIdeSession::WaitInboundFree(Clock::time_point deadline, std::string& error) {
   const AcceptReply none = [](const PendingCommand&) { return false; };
+  // Usually the display took the last command long before its reply came: no wait at all.
+  CollectInboundEmpty();
   while (m_bInboundBusy) {
     if (HasDisplayEnded(error)) return false;
     if (Clock::now() >= deadline) {
       error = "the display did not take the previous command in time";
       return false;
     }
-    PumpOnce(deadline, none);
+    PumpOnce(deadline, none, Watch::ReplyAndInbound);
   }
   return true;
 }
@@ -109,15 +112,18 @@ bool CIdeSession::WaitInboundFree(Clock::time_point deadline, std::string& error
 std::optional<CIdeReply> CIdeSession::AwaitReply(Clock::time_point deadline, const AcceptReply& accept,
                                                  std::string& error) {
   for (;;) {
-    if (auto reply = PumpOnce(deadline, accept)) return reply;
+    if (auto reply = PumpOnce(deadline, accept, Watch::ReplyOnly)) return reply;
     if (HasDisplayEnded(error) || Clock::now() >= deadline) return std::nullopt;
   }
 }
 
-std::optional<CIdeReply> CIdeSession::PumpOnce(Clock::time_point deadline, const AcceptReply& accept) {
+std::optional<CIdeReply> CIdeSession::PumpOnce(Clock::time_point deadline, const AcceptReply& accept,
+                                              Watch watch) {
   const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
   const DWORD slice = static_cast<DWORD>(std::clamp<long long>(remaining, 0, kSliceMs));
-  const DWORD woken = WaitForMultipleObjects({&m_link.GetReplyEvent(), &m_link.GetInboundEmptyEvent()}, slice);
+  const CEvent* const events[] = {&m_link.GetReplyEvent(), &m_link.GetInboundEmptyEvent()};
+  const std::size_t count = watch == Watch::ReplyAndInbound && m_bInboundBusy ? 2 : 1;
+  const DWORD woken = WaitForMultipleObjects(std::span<const CEvent* const>(events, count), slice);
   if (woken == WAIT_OBJECT_0 + 1) {
     m_bInboundBusy = false;
     return std::nullopt;
@@ -151,6 +157,10 @@ std::optional<CIdeSession::PendingCommand> CIdeSession::MatchReply(char cCommand
   const PendingCommand answered = *match;
   m_pending.erase(m_pending.begin(), match + 1);
   return answered;
+}
+
+void CIdeSession::CollectInboundEmpty() {
+  if (m_bInboundBusy && m_link.WaitInboundEmpty(0) == WAIT_OBJECT_0) m_bInboundBusy = false;
 }
 
 bool CIdeSession::HasDisplayEnded(std::string& error) {

@@ -72,6 +72,9 @@ class CIdeSession {
     bool bMayBeDropped = false;
   };
   using AcceptReply = std::function<bool(const PendingCommand&)>;
+  // Whether a wait also ends when the display takes the last command. Waits for a reply do not
+  // watch it: waking for it would cost a switch to this thread per command for nothing.
+  enum class Watch : std::uint8_t { ReplyOnly, ReplyAndInbound };
 
   CIdeSession(CIdeLink link, CDisplayProcess display, const IdeSessionOptions& options);
 
@@ -79,7 +82,9 @@ class CIdeSession {
   std::optional<std::uint64_t> WriteCommand(const CIdePacket& packet, bool bMayBeDropped, std::string& error);
   bool WaitInboundFree(Clock::time_point deadline, std::string& error);
   // Waits one slice for the display; returns a reply that answers a command accept() holds for.
-  std::optional<CIdeReply> PumpOnce(Clock::time_point deadline, const AcceptReply& accept);
+  std::optional<CIdeReply> PumpOnce(Clock::time_point deadline, const AcceptReply& accept, Watch watch);
+  // Notes, without waiting, that the display took the last command.
+  void CollectInboundEmpty();
   std::optional<CIdeReply> AwaitReply(Clock::time_point deadline, const AcceptReply& accept, std::string& error);
   std::optional<PendingCommand> MatchReply(char cCommand);
   bool HasDisplayEnded(std::string& error);

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include <unistd.h>
+
 #include "tests/link/ChannelFixture.h"
 
 namespace {
@@ -155,6 +157,33 @@ TEST_F(ThreadMapViewTest, PacketThatDoesNotFitTheInboundAreaIsDroppedAndTheAreaF
       EXPECT_EQ(Hex(next), Hex(pNext->GetBytes()));
     }
   }
+}
+
+// The display keeps its view of an area between packets; an IDE that shrinks the area after
+// a packet must still find the next packet measured against the area as it is now.
+TEST_F(ThreadMapViewTest, AreaThatShrinksIsReadAtItsCurrentSize) {
+  CreateLink(300, CIdeLink::kAreaSize);
+  StartThreads();
+  const auto first = MakeImage('r', 200, 0x31);
+  ASSERT_EQ("ok", m_peer.Command("send " + Hex(first)));
+  const MapPacketPtr pFirst = NextReceived();
+  ASSERT_TRUE(pFirst);
+  EXPECT_EQ(Hex(first), Hex(pFirst->GetBytes()));
+  ASSERT_EQ("ok", m_peer.Command("empty 5000"));
+
+  const CFileMapping area = CFileMapping::Open(CLinkObjects::kInMappingName);
+  ASSERT_EQ(0, ftruncate(area.GetDescriptor(), 100));
+  auto second = MakeImage('r', 150, 0x32);
+  second.resize(100);
+  ASSERT_EQ("ok", m_peer.Command("send " + Hex(second)));
+  EXPECT_EQ("ok", m_peer.Command("empty 5000"));
+  EXPECT_FALSE(NextReceived(0));
+
+  const auto third = MakeImage('t', 0, 0x33);
+  ASSERT_EQ("ok", m_peer.Command("send " + Hex(third)));
+  const MapPacketPtr pThird = NextReceived();
+  ASSERT_TRUE(pThird);
+  EXPECT_EQ(Hex(third), Hex(pThird->GetBytes()));
 }
 
 // The IDE dies while it owns the inbound mutex, after writing and announcing a packet: the
