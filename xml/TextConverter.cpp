@@ -328,18 +328,26 @@ private:
   iconv_t m_descriptor;
 };
 
-// Output of an iconv run: a destination with room, or a scratch area reused while measuring.
+// Output of an iconv run. iconv always writes into a scratch area, whose bytes are then copied
+// to the destination as far as its room goes: measuring and converting then run exactly the
+// same steps (iconv reports a full buffer instead of a bad character when room is short, so
+// converting straight into an exactly sized destination could end differently).
 class CIconvOutput {
 public:
   CIconvOutput(void* destination, std::size_t roomBytes)
-      : m_pDestination(static_cast<char*>(destination)), m_nRoom(roomBytes) {}
+      : m_pDestination(static_cast<char*>(destination)), m_nRoom(destination ? roomBytes : 0) {}
 
-  // Where iconv may write next, and how much.
-  char* Next() { return m_pDestination ? m_pDestination + m_nWritten : m_scratch.data(); }
-  std::size_t Left() const { return m_pDestination ? m_nRoom - m_nWritten : m_scratch.size(); }
-  void Advance(std::size_t bytes) { m_nWritten += bytes; }
-  bool Measuring() const { return m_pDestination == nullptr; }
-  std::size_t Written() const { return m_nWritten; }
+  char* Next() { return m_scratch.data(); }
+  std::size_t Left() const { return m_scratch.size(); }
+  // Takes the bytes iconv just wrote at Next().
+  void Advance(std::size_t bytes) { Put(m_scratch.data(), bytes); }
+  void Put(const void* bytes, std::size_t count) {
+    if (m_pDestination != nullptr && m_nWritten < m_nRoom)
+      std::memcpy(m_pDestination + m_nWritten, bytes, std::min(count, m_nRoom - m_nWritten));
+    m_nWritten += count;
+  }
+  bool IsFull() const { return m_pDestination != nullptr && m_nWritten >= m_nRoom; }
+  std::size_t Written() const { return m_pDestination ? std::min(m_nWritten, m_nRoom) : m_nWritten; }
 
 private:
   char* m_pDestination;
@@ -376,8 +384,6 @@ bool PutReplacement(iconv_t descriptor, const char* sourceUnit, std::size_t unit
     const IconvStep step = RunIconv(descriptor, &input, &inputLeft, output);
     if (step != IconvStep::kFull)
       return step == IconvStep::kDone;
-    if (!output.Measuring())
-      return false;
   }
 }
 
@@ -390,15 +396,12 @@ bool RunIconvOver(iconv_t descriptor, const char* source, std::size_t bytes,
   bool replaced = false;
   char* input = const_cast<char*>(source);  // iconv's signature; it never writes the input
   std::size_t inputLeft = bytes;
-  while (inputLeft > 0) {
+  while (inputLeft > 0 && !output.IsFull()) {
     const IconvStep step = RunIconv(descriptor, &input, &inputLeft, output);
     if (step == IconvStep::kDone)
       break;
-    if (step == IconvStep::kFull) {
-      if (!output.Measuring())
-        return replaced;
+    if (step == IconvStep::kFull)
       continue;
-    }
     const std::size_t skipped = std::min(inputLeft, skip(input, inputLeft));
     input += skipped;
     inputLeft -= skipped;
@@ -406,10 +409,8 @@ bool RunIconvOver(iconv_t descriptor, const char* source, std::size_t bytes,
     if (!PutReplacement(descriptor, replacement, replacementBytes, output))
       return replaced;
   }
-  for (;;) {  // stateful encodings end with a return to their initial shift state
-    const IconvStep step = RunIconv(descriptor, nullptr, nullptr, output);
-    if (step != IconvStep::kFull || !output.Measuring())
-      break;
+  // Stateful encodings end with a return to their initial shift state.
+  while (RunIconv(descriptor, nullptr, nullptr, output) == IconvStep::kFull) {
   }
   return replaced;
 }
@@ -428,20 +429,14 @@ std::size_t IconvToUtf16(int fromCodePage, const void* source, std::size_t bytes
   CIconvOutput output(destination, room * sizeof(char16_t));
   char* input = const_cast<char*>(static_cast<const char*>(source));
   std::size_t inputLeft = bytes;
-  while (inputLeft > 0) {
+  while (inputLeft > 0 && !output.IsFull()) {
     const IconvStep step = RunIconv(handle->Get(), &input, &inputLeft, output);
     if (step == IconvStep::kDone)
       break;
-    if (step == IconvStep::kFull) {
-      if (!output.Measuring())
-        break;
+    if (step == IconvStep::kFull)
       continue;
-    }
-    if (output.Left() < sizeof(char16_t))
-      break;
     const char16_t replacement = static_cast<char16_t>(kUndecodable);
-    std::memcpy(output.Next(), &replacement, sizeof replacement);
-    output.Advance(sizeof replacement);
+    output.Put(&replacement, sizeof replacement);
     const std::size_t skipped = step == IconvStep::kCutInput ? inputLeft : 1;
     input += skipped;
     inputLeft -= skipped;

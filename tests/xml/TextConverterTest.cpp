@@ -99,6 +99,9 @@ TEST(TextConverterTest, CharactersTheTargetLacksBecomeQuestionMarksWithLoss) {
       {"ansi is 1252", u"\u65E5\u00E9", u"ansi", "?\xE9", true},
       {"pair to shift_jis via iconv", u"x\U0001F600y", u"shift_jis", "x?y", true},
       {"ebcdic question mark", u"\u65E5", u"ibm037", "\x6F", true},
+      // A missing character last: with the room exactly measured, iconv reports the room as
+      // short before it reports the character, and the mark must still be written.
+      {"euc-jp ends unmappable", u"\u65E5\U0001F600", u"euc-jp", "\xC6\xFC?", true},
       {"utf-8 is not asked", u"a\xD800" u"b", u"UTF-8", "a?b", false},
       {"iso-2022-jp is not asked", u"\u20AC", u"iso-2022-jp", "?", false},
   };
