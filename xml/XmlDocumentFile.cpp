@@ -151,7 +151,8 @@ bool CXmlDocument::SaveFile(const char16_t* path) {
 
 bool CXmlDocument::ReadTextFile(std::u16string& text, std::uint32_t* flags, std::u16string* report,
                                 const char16_t* path) {
-  CXmlFileStream stream(GivenFlags(flags) | kStreamRead);
+  // Stale write or append bits in the caller's flags must not turn a read into a truncation.
+  CXmlFileStream stream((GivenFlags(flags) & ~kStreamOpenBits) | kStreamRead);
   const bool opened = stream.Open(path);
   if (report != nullptr)
     *report = stream.Report();

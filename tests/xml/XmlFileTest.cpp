@@ -348,6 +348,13 @@ TEST_F(XmlFileTest, AppendingAddsNoSecondMark) {
   ASSERT_TRUE(CXmlDocument::WriteTextFile(&report, &flags, WidePath("log.xml").c_str(), u"<b/>"));
   EXPECT_EQ(Narrow(report), "<converted_from encoding=\"UTF-16\" length=\"4\"/><write encoding=\"UTF-8\" length=\"4\"/>");
   EXPECT_EQ(ReadBytes("log.xml"), "\xEF\xBB\xBF<a/><b/>");
+
+  // Reading with those bits still set reads; it never opens the file for writing.
+  flags = 0x40 | 0x20;
+  std::u16string text;
+  EXPECT_TRUE(CXmlDocument::ReadTextFile(text, &flags, nullptr, WidePath("log.xml").c_str()));
+  EXPECT_EQ(Narrow(text), "<a/><b/>");
+  EXPECT_EQ(flags, 0x04u);
 }
 
 TEST(EncodingFromTextTest, DeclarationsAndMetaCharsets) {
