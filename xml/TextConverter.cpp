@@ -17,7 +17,7 @@ namespace {
 constexpr char32_t kUnreadable = U'?';
 constexpr char32_t kUndecodable = 0xFFFD;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
-constexpr std::size_t kScratchUnits = 4096;
+constexpr std::size_t kScratchBytes = 4096;
 
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -353,7 +353,7 @@ private:
   char* m_pDestination;
   std::size_t m_nRoom;
   std::size_t m_nWritten = 0;
-  std::array<char, kScratchUnits> m_scratch{};
+  std::array<char, kScratchBytes> m_scratch{};
 };
 
 enum class IconvStep { kDone, kFull, kBadInput, kCutInput };
