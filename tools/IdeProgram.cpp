@@ -93,46 +93,48 @@ std::string ReadFile(const std::string& path, bool& bOk) {
 
 void CIdeProgram::PrintHelp(std::FILE* out) { std::fputs(kHelp, out); }
 
+bool CIdeProgram::ApplyValueOption(Options& options, const std::string& name, const char* value, std::string& error) {
+  if (name == "--display") {
+    options.session.strDisplayPath = value;
+  } else if (name == "--owner") {
+    if (std::strcmp(value, "VEVO") != 0 && std::strcmp(value, "RUVORO") != 0) {
+      error = "option --owner: expected VEVO or RUVORO, not \"" + std::string(value) + "\"";
+      return false;
+    }
+    options.session.strOwner = value;
+  } else if (name == "-e" || name == "--command") {
+    options.commandLines.push_back(value);
+  } else {
+    DWORD* target = name == "--reply-timeout" ? &options.session.dwReplyTimeoutMs
+                    : name == "--start-timeout" ? &options.session.dwStartTimeoutMs
+                                                : &options.session.dwQuitTimeoutMs;
+    const auto milliseconds = ParseMilliseconds(value);
+    if (!milliseconds) {
+      error = "option " + name + ": \"" + value + "\" is not a number of milliseconds";
+      return false;
+    }
+    *target = *milliseconds;
+  }
+  return true;
+}
+
 std::optional<CIdeProgram::Options> CIdeProgram::ParseArguments(int argc, char** argv, std::string& error) {
+  static const std::string kValueOptions[] = {"--display",       "--owner",         "-e",           "--command",
+                                              "--reply-timeout", "--start-timeout", "--quit-timeout"};
   Options options;
   if (const char* display = std::getenv("VITREL_DISPLAY")) options.session.strDisplayPath = display;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto needValue = [&]() {
-      if (!value) error = "option " + arg + " needs a value";
-      return value != nullptr;
-    };
-    auto setMilliseconds = [&](DWORD& target) {
-      if (!needValue()) return false;
-      const auto milliseconds = ParseMilliseconds(value);
-      if (!milliseconds) error = "option " + arg + ": \"" + value + "\" is not a number of milliseconds";
-      if (milliseconds) target = *milliseconds, ++i;
-      return milliseconds.has_value();
-    };
     if (arg == "-h" || arg == "--help") {
       options.bHelp = true;
-    } else if (arg == "--display") {
-      if (!needValue()) return std::nullopt;
-      options.session.strDisplayPath = value, ++i;
-    } else if (arg == "--owner") {
-      if (!needValue()) return std::nullopt;
-      if (std::strcmp(value, "VEVO") != 0 && std::strcmp(value, "RUVORO") != 0) {
-        error = "option --owner: expected VEVO or RUVORO, not \"" + std::string(value) + "\"";
-        return std::nullopt;
-      }
-      options.session.strOwner = value, ++i;
-    } else if (arg == "-e" || arg == "--command") {
-      if (!needValue()) return std::nullopt;
-      options.commandLines.push_back(value), ++i;
-    } else if (arg == "--reply-timeout") {
-      if (!setMilliseconds(options.session.dwReplyTimeoutMs)) return std::nullopt;
-    } else if (arg == "--start-timeout") {
-      if (!setMilliseconds(options.session.dwStartTimeoutMs)) return std::nullopt;
-    } else if (arg == "--quit-timeout") {
-      if (!setMilliseconds(options.session.dwQuitTimeoutMs)) return std::nullopt;
     } else if (arg == "--leave-open") {
       options.bLeaveOpen = true;
+    } else if (std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) != std::end(kValueOptions)) {
+      if (i + 1 >= argc) {
+        error = "option " + arg + " needs a value";
+        return std::nullopt;
+      }
+      if (!ApplyValueOption(options, arg, argv[++i], error)) return std::nullopt;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
       return std::nullopt;

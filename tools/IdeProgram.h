@@ -33,6 +33,8 @@ class CIdeProgram {
   };
 
   static std::optional<Options> ParseArguments(int argc, char** argv, std::string& error);
+  // An option that takes a value; false with error set when the value is not acceptable.
+  static bool ApplyValueOption(Options& options, const std::string& name, const char* value, std::string& error);
   static void PrintHelp(std::FILE* out);
 
   explicit CIdeProgram(Options options) : m_options(std::move(options)) {}
