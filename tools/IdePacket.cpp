@@ -49,8 +49,7 @@ std::optional<std::u16string> DecodeUtf8(std::string_view text) {
 }  // namespace
 
 std::uint16_t ReadPayloadLength(std::span<const std::byte> image) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(image[CIdePacket::kPayloadLengthOffset]) |
-                                    std::to_integer<unsigned>(image[CIdePacket::kPayloadLengthOffset + 1]) << 8);
+  return MapPacket::ReadPayloadLength(image).value_or(0);
 }
 
 std::uint16_t CIdePacket::GetPayloadLength() const { return ReadPayloadLength(m_image); }

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/MapPacket.h"
+
 // One data-memory byte as the IDE reports it in a memory packet.
 struct MemoryEntry {
   std::uint16_t wAddress = 0;
@@ -26,10 +28,11 @@ struct MemoryEntry {
 
 class CIdePacket {
  public:
-  static constexpr std::size_t kHeaderSize = 12;
-  static constexpr std::size_t kMaxPayloadLength = 65535;
-  static constexpr std::size_t kCommandOffset = 4;
-  static constexpr std::size_t kPayloadLengthOffset = 6;
+  // The layout is the link's own: one definition for both sides of it.
+  static constexpr std::size_t kHeaderSize = MapPacket::kHeaderSize;
+  static constexpr std::size_t kMaxPayloadLength = MapPacket::kMaxPayloadLength;
+  static constexpr std::size_t kCommandOffset = MapPacket::kCommandOffset;
+  static constexpr std::size_t kPayloadLengthOffset = MapPacket::kPayloadLengthOffset;
   // One memory packet carries at most this many entries; more go into further packets.
   static constexpr std::size_t kMaxMemoryEntries = 255;
 
@@ -55,5 +58,6 @@ class CIdePacket {
   std::vector<std::byte> m_image;
 };
 
-// Reads the little-endian payload length of a packet image of at least kHeaderSize bytes.
+// Reads the little-endian payload length of a packet image of at least kHeaderSize bytes (zero
+// for a shorter one).
 std::uint16_t ReadPayloadLength(std::span<const std::byte> image);
