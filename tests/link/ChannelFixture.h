@@ -17,6 +17,7 @@
 #include "platform/KernelObjects.h"
 #include "tests/link/IdePeerClient.h"
 #include "tests/platform/LinkTestSupport.h"
+#include "tests/support/HexBytes.h"
 #include "tools/IdeLink.h"
 
 class ChannelTest : public testing::Test {
@@ -85,7 +86,7 @@ class ChannelTest : public testing::Test {
     return image;
   }
 
-  static std::string Hex(std::span<const std::byte> bytes) { return CIdePeerClient::ToHex(bytes); }
+  static std::string Hex(std::span<const std::byte> bytes) { return hex_bytes::ToHex(bytes); }
 
   CTestNamespace m_namespace;  // first: the peer must inherit its namespace
   CIdePeerClient m_peer;

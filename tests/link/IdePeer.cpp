@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "platform/WinTypes.h"
+#include "tests/support/HexBytes.h"
 #include "tools/IdeLink.h"
 
 namespace {
@@ -33,16 +34,6 @@ std::vector<std::byte> FromHex(const std::string& text) {
   for (std::size_t i = 0; i + 1 < text.size(); i += 2)
     bytes.push_back(static_cast<std::byte>(std::stoul(text.substr(i, 2), nullptr, 16)));
   return bytes;
-}
-
-std::string ToHex(const std::vector<std::byte>& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const std::byte b : bytes) {
-    text += kDigits[std::to_integer<unsigned>(b) >> 4];
-    text += kDigits[std::to_integer<unsigned>(b) & 15];
-  }
-  return text;
 }
 
 const char* WaitWord(DWORD result) {
@@ -80,7 +71,7 @@ std::string Execute(std::optional<CIdeLink>& link, const std::string& verb, std:
     const DWORD woken = link->WaitReply(ms);
     if (woken != WAIT_OBJECT_0) return WaitWord(woken);
     const auto image = link->ReadReply();
-    return image ? "reply " + ToHex(*image) : "bad";
+    return image ? "reply " + hex_bytes::ToHex(*image) : "bad";
   }
   return "fail unknown verb " + verb;
 }

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
-#include <span>
 #include <string>
 
 #include <fcntl.h>
@@ -60,16 +59,6 @@ class CIdePeerClient {
     Write("die\n");
     if (!WaitForExit(5000)) return -1;
     return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
-  }
-
-  static std::string ToHex(std::span<const std::byte> bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::byte b : bytes) {
-      text += kDigits[std::to_integer<unsigned>(b) >> 4];
-      text += kDigits[std::to_integer<unsigned>(b) & 15];
-    }
-    return text;
   }
 
  private:

@@ -21,19 +21,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "link/BufferList.h"
-#include "link/LinkObjects.h"
 #include "link/MapPacket.h"
-#include "link/ThreadMapViewAccess.h"
-#include "link/ThreadMapViewReceive.h"
-#include "platform/KernelObjects.h"
+#include "tests/support/DisplayStandIn.h"
+#include "tests/support/HexBytes.h"
 
 namespace {
 
 constexpr std::uint32_t kWindowHandle = 0x0002A05C;
 constexpr std::uint16_t kAddresses[] = {0x0010, 0x0123};
-constexpr DWORD kProcessWaitMs = 10;
-constexpr DWORD kStopWaitMs = 5000;
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -47,16 +42,6 @@ void Log(const std::string& line) {
     std::fprintf(file, "%s\n", line.c_str());
     std::fclose(file);
   }
-}
-
-std::string Hex(std::span<const std::byte> bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const std::byte b : bytes) {
-    text += kDigits[std::to_integer<unsigned>(b) >> 4];
-    text += kDigits[std::to_integer<unsigned>(b) & 15];
-  }
-  return text;
 }
 
 MapPacketPtr BuildReply(std::uint8_t nCommand) {
@@ -75,35 +60,19 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args += std::string(" ") + argv[i];
   Log(args);
 
-  CLinkObjects link;
-  if (!link.Open()) return 3;
-  CBufferList processQueue;
-  CThreadMapViewAccess access(link);
-  CThreadMapViewReceive receive(link, processQueue);
-  access.Start(THREAD_PRIORITY_NORMAL, 0);
-  receive.Start(THREAD_PRIORITY_NORMAL, 0);
-
   const auto start = std::chrono::steady_clock::now();
   const auto noWindow = std::chrono::milliseconds(std::atoi(Environment("FAKE_DISPLAY_NO_WINDOW_MS").c_str()));
   const std::string answered = Environment("FAKE_DISPLAY_ANSWER");
   const bool bIgnoreQuit = Environment("FAKE_DISPLAY_IGNORE_QUIT") == "1";
-  for (bool bQuit = false; !bQuit;) {
-    if (WaitForSingleObject(processQueue.GetNotEmptyEvent(), kProcessWaitMs) != WAIT_OBJECT_0) continue;
-    const MapPacketPtr pPacket = processQueue.Pop();
-    if (!pPacket || std::chrono::steady_clock::now() - start < noWindow) continue;
-    Log("command " + Hex(pPacket->GetBytes()));
-    const std::uint8_t nCommand = pPacket->GetCommand();
-    if (answered.empty() || answered.find(static_cast<char>(nCommand)) != std::string::npos) {
-      MapPacketPtr pReply = BuildReply(nCommand);
-      if (pReply) access.m_queue.Push(pReply);
-    }
-    bQuit = nCommand == 'q' && !bIgnoreQuit;
-  }
-
-  // Shut-down in the display's order: access, then receive, each with its stop event.
-  SetEvent(access.m_hStopEvent);
-  access.WaitForThread(kStopWaitMs);
-  SetEvent(receive.m_hStopEvent);
-  receive.WaitForThread(kStopWaitMs);
-  return 0;
+  const bool bLinked = display_stand_in::Serve([&](const MapPacket& packet) -> display_stand_in::Answer {
+    if (std::chrono::steady_clock::now() - start < noWindow) return {};
+    Log("command " + hex_bytes::ToHex(packet.GetBytes()));
+    const std::uint8_t nCommand = packet.GetCommand();
+    display_stand_in::Answer answer;
+    if (answered.empty() || answered.find(static_cast<char>(nCommand)) != std::string::npos)
+      answer.pReply = BuildReply(nCommand);
+    answer.bQuit = nCommand == 'q' && !bIgnoreQuit;
+    return answer;
+  });
+  return bLinked ? 0 : 3;
 }
