@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -71,36 +70,18 @@ void BM_ChannelMemoryRoundTrip(benchmark::State& state) {
 }
 
 void BM_ChannelMemoryRoundTripAgainstRawFloor(benchmark::State& state) {
-  constexpr int kBlock = 32;
   CRawFutexPingPong raw;
   CChannelClient channel;
   if (!raw.IsReady() || !channel.IsReady()) {
     state.SkipWithError("ping-pong partner or display could not be started");
     return;
   }
-  using Clock = std::chrono::steady_clock;
-  Clock::duration rawTime{};
-  Clock::duration channelTime{};
-  for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < kBlock; ++i) raw.RoundTrip();
-    const Clock::time_point middle = Clock::now();
-    for (int i = 0; i < kBlock; ++i) {
-      if (!channel.RoundTrip()) {
-        state.SkipWithError(channel.GetError().c_str());
-        return;
-      }
-    }
-    rawTime += middle - start;
-    channelTime += Clock::now() - middle;
-  }
-  const double nRoundTrips = static_cast<double>(state.iterations()) * kBlock;
-  const double rawNs = std::chrono::duration<double, std::nano>(rawTime).count() / nRoundTrips;
-  const double channelNs = std::chrono::duration<double, std::nano>(channelTime).count() / nRoundTrips;
-  state.counters["raw_ns"] = rawNs;
-  state.counters["channel_ns"] = channelNs;
-  state.counters["packets_per_s"] = 1e9 / channelNs;
-  state.counters["ratio"] = channelNs / rawNs;
+  const auto channelNs = RunAgainstRawFloor(state, raw, "channel_ns", [&] {
+    if (channel.RoundTrip()) return true;
+    state.SkipWithError(channel.GetError().c_str());
+    return false;
+  });
+  if (channelNs) state.counters["packets_per_s"] = 1e9 / *channelNs;
 }
 
 }  // namespace

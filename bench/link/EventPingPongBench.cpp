@@ -5,7 +5,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <csignal>
 #include <string>
 
@@ -85,35 +84,17 @@ void BM_NamedEventRoundTripEchoWaitsForAny(benchmark::State& state) {
   RunEventRoundTrips(state, EchoWait::AnyWithStop);
 }
 
-// Both ping-pongs run side by side and take turns in short blocks, so a machine whose load
-// drifts during the run weighs on both alike; the ratio is the figure to compare.
 void BM_NamedEventRoundTripAgainstRawFloor(benchmark::State& state) {
-  constexpr int kBlock = 32;
   CRawFutexPingPong raw;
   CEventPingPong events(EchoWait::Single);
   if (!raw.IsReady() || !events.IsReady()) {
     state.SkipWithError("ping-pong partners could not be started");
     return;
   }
-  using Clock = std::chrono::steady_clock;
-  Clock::duration rawTime{};
-  Clock::duration eventTime{};
-  for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < kBlock; ++i)
-      raw.RoundTrip();
-    const Clock::time_point middle = Clock::now();
-    for (int i = 0; i < kBlock; ++i)
-      events.RoundTrip();
-    rawTime += middle - start;
-    eventTime += Clock::now() - middle;
-  }
-  const double nRoundTrips = static_cast<double>(state.iterations()) * kBlock;
-  const double rawNs = std::chrono::duration<double, std::nano>(rawTime).count() / nRoundTrips;
-  const double eventNs = std::chrono::duration<double, std::nano>(eventTime).count() / nRoundTrips;
-  state.counters["raw_ns"] = rawNs;
-  state.counters["event_ns"] = eventNs;
-  state.counters["ratio"] = eventNs / rawNs;
+  RunAgainstRawFloor(state, raw, "event_ns", [&] {
+    events.RoundTrip();
+    return true;
+  });
 }
 
 }  // namespace

@@ -5,15 +5,19 @@
 // against it in the same run.
 //
 //   BENCHMARK(BM_RawFutexRoundTrip);   // in any bench_* program, beside the round trip measured
+//   RunAgainstRawFloor(state, raw, "event_ns", ...);   // both in turns, with their ratio
 //
 // One CRawFutexPingPong per benchmark run; the child is killed and reaped by the destructor.
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include <linux/futex.h>
 #include <sys/mman.h>
@@ -91,4 +95,36 @@ inline void BM_RawFutexRoundTrip(benchmark::State& state) {
   for (auto _ : state)
     pingPong.RoundTrip();
   state.SetItemsProcessed(state.iterations());
+}
+
+// Lets the raw ping-pong and another round trip take turns in blocks, so load that drifts during
+// the run weighs on both alike; the ratio is the figure to compare. Sets the counters raw_ns,
+// <counterName> (the other round trip's time) and ratio, and returns that time in ns. roundTrip()
+// returns false to end the run early, having called state.SkipWithError; then nothing is set.
+template <typename RoundTrip>
+std::optional<double> RunAgainstRawFloor(benchmark::State& state, CRawFutexPingPong& raw,
+                                         const std::string& counterName, RoundTrip&& roundTrip) {
+  constexpr int kBlock = 32;
+  using Clock = std::chrono::steady_clock;
+  Clock::duration rawTime{};
+  Clock::duration otherTime{};
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kBlock; ++i)
+      raw.RoundTrip();
+    const Clock::time_point middle = Clock::now();
+    for (int i = 0; i < kBlock; ++i) {
+      if (!roundTrip())
+        return std::nullopt;
+    }
+    rawTime += middle - start;
+    otherTime += Clock::now() - middle;
+  }
+  const double nRoundTrips = static_cast<double>(state.iterations()) * kBlock;
+  const double rawNs = std::chrono::duration<double, std::nano>(rawTime).count() / nRoundTrips;
+  const double otherNs = std::chrono::duration<double, std::nano>(otherTime).count() / nRoundTrips;
+  state.counters["raw_ns"] = rawNs;
+  state.counters[counterName] = otherNs;
+  state.counters["ratio"] = otherNs / rawNs;
+  return otherNs;
 }
