@@ -57,7 +57,10 @@ std::string CIdeReply::Describe() const {
       text += m_bRealTimeSample ? "on" : "off";
       text += ", " + std::to_string(m_addresses.size()) + " addresses";
       if (!m_addresses.empty()) text += ":";
-      for (const std::uint16_t address : m_addresses) text += " " + FormatHex(address, 4);
+      for (const std::uint16_t address : m_addresses) {
+        text += ' ';
+        text += FormatHex(address, 4);
+      }
       return text;
     }
     default: return text + " of unknown kind " + FormatHex(static_cast<unsigned char>(m_cCommand), 2) +
