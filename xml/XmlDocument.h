@@ -107,19 +107,22 @@ private:
   struct Insertion;
 
   bool IgnoresCase() const { return (m_nModeFlags & kModeIgnoreCase) != 0; }
+  bool IsPosition(std::int32_t position) const { return position > 0 && position < m_nRecordCount; }
   ElementRecord& Record(std::int32_t position) { return m_elementTable[position]; }
   const ElementRecord& Record(std::int32_t position) const { return m_elementTable[position]; }
-  // Takes the next position for a new record, growing the table as the parser does.
+  // Takes the next position for a new record, growing the table as the parser does; 0 when
+  // the positions are used up.
   std::int32_t TakeRecord();
-  void EnsureRecordRoom();
+  // Grows the table, if needed, so that TakeRecord cannot fail afterwards.
+  bool EnsureRecordRoom();
   void ResetIndex();
   std::u16string_view Content(std::int32_t position) const;
+  std::u16string_view StartTagName(std::int32_t position) const;
 
-  bool PlanInsertion(const char16_t* name, std::u16string_view element, std::uint32_t flags,
-                     Insertion& insertion) const;
-  void LinkAfter(std::int32_t n, std::int32_t parent, std::int32_t after);
-  void ShiftAfterChange(std::int32_t changeOffset, std::int32_t delta, std::int32_t exclude);
-  void ReleaseContentRecords(std::int32_t parent);
+  bool PlanInsertion(std::u16string_view element, std::uint32_t flags, Insertion& insertion) const;
+  void LinkUnder(std::int32_t n, std::int32_t parent, std::int32_t after);
+  void ShiftFollowing(std::int32_t sibling, std::int32_t holder, std::int32_t delta);
+  void ShiftSubtree(std::int32_t root, std::int32_t delta);
 
   std::u16string m_strText;
   std::u16string m_strResultReport;

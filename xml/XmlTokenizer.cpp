@@ -40,7 +40,6 @@ constexpr std::array<std::uint8_t, 0x10000> kCharClasses = [] {
 
 constexpr bool InClass(char16_t c, std::uint8_t classes) { return (kCharClasses[c] & classes) != 0; }
 
-constexpr bool IsTagNameEnd(char16_t c) { return InClass(c, kClassTagNameEnd); }
 
 // The first offset from i on (end at most) whose code unit is in `classes`.
 inline std::int32_t SkipOutside(const char16_t* text, std::int32_t i, std::int32_t end, std::uint8_t classes) {
