@@ -33,6 +33,7 @@ public:
       switch (NextToken(m_scanner, token)) {
         case NodeKind::kEndOfText:
           CloseUnended(0, static_cast<std::int32_t>(m_doc.m_strText.size()));
+          if (m_bLifted) RelevelAll();
           return;
         case NodeKind::kStartTag:
           OnStartTag(token);
@@ -166,12 +167,14 @@ private:
 
   void CloseUnended(std::size_t keep, std::int32_t offset2);
   void LiftChildren(std::size_t keep);
+  void RelevelAll();
 
   CXmlDocument& m_doc;
   TextScanner m_scanner;
   std::vector<OpenTag> m_openTags;
   std::int32_t m_nParent = 0;  // the innermost open element (0: the top level)
   std::int32_t m_nFirst = 0;
+  bool m_bLifted = false;  // children of an unended element moved up a level
 };
 
 // Closes every open element above stack depth `keep`, innermost first. Each closed element is
@@ -209,6 +212,7 @@ void CXmlDocument::CParser::LiftChildren(std::size_t keep) {
     const std::int32_t child = closed.firstChild;
     closed.firstChild = 0;
     if (child == 0) continue;
+    m_bLifted = true;
     // `closed` is the last element of the chain so far; its children follow it.
     const std::int32_t lastChild = Record(child).prev;
     closed.next = child;
@@ -219,6 +223,25 @@ void CXmlDocument::CParser::LiftChildren(std::size_t keep) {
   }
   const std::int32_t first = Record(holder).firstChild;
   Record(first).prev = last;
+}
+
+// Lifted children keep the level of the depth they were read at, one or more too deep for their
+// new place. Rather than re-level each lifted subtree (quadratic for nested unended tags), the
+// whole tree is levelled once after the parse, and only when something was lifted, so every
+// level is its parent's plus 1 as the record says and as edits assume.
+void CXmlDocument::CParser::RelevelAll() {
+  std::int32_t node = Record(0).firstChild;
+  while (node != 0) {
+    ElementRecord& record = Record(node);
+    const std::int32_t parent = record.parent;
+    record.SetLevel(parent == 0 ? 0 : ClampLevel(static_cast<std::int64_t>(Record(parent).Level()) + 1));
+    if (record.firstChild != 0) {
+      node = record.firstChild;
+      continue;
+    }
+    while (node != 0 && Record(node).next == 0) node = Record(node).parent;
+    if (node != 0) node = Record(node).next;
+  }
 }
 
 CXmlDocument::CXmlDocument() { SetDocumentText(nullptr); }

@@ -107,7 +107,11 @@ private:
   struct Insertion;
 
   bool IgnoresCase() const { return (m_nModeFlags & kModeIgnoreCase) != 0; }
-  bool IsPosition(std::int32_t position) const { return position > 0 && position < m_nRecordCount; }
+  // A position handed out and still in the index (records whose content was replaced are
+  // marked with start -1 and refused from then on).
+  bool IsPosition(std::int32_t position) const {
+    return position > 0 && position < m_nRecordCount && Record(position).start >= 0;
+  }
   ElementRecord& Record(std::int32_t position) { return m_elementTable[position]; }
   const ElementRecord& Record(std::int32_t position) const { return m_elementTable[position]; }
   // Takes the next position for a new record, growing the table as the parser does; 0 when
@@ -123,6 +127,8 @@ private:
   void LinkUnder(std::int32_t n, std::int32_t parent, std::int32_t after);
   void ShiftFollowing(std::int32_t sibling, std::int32_t holder, std::int32_t delta);
   void ShiftSubtree(std::int32_t root, std::int32_t delta);
+  void ReleaseChildren(std::int32_t parent);
+  bool WouldEndAnEnclosingTag(std::u16string_view name, std::int32_t parent) const;
 
   std::u16string m_strText;
   std::u16string m_strResultReport;

@@ -67,6 +67,8 @@ bool ReadPredicate(std::u16string_view path, std::size_t& i) {
         while (i < path.size() && path[i] != u']') ++i;
       }
     }
+  } else if (c >= u'0' && c <= u'9') {
+    return false;  // a position begins with 1 to 9
   } else if (!ReadPathName(path, i)) {
     return false;
   }
@@ -326,6 +328,16 @@ bool CXmlDocument::PlanInsertion(std::u16string_view element, std::uint32_t flag
   return true;
 }
 
+// A start tag that never ends, written inside an element of a name it matches, would take that
+// element's end tag when the text is read again: the index kept by the edit and the text would
+// disagree. Such an insertion is refused.
+bool CXmlDocument::WouldEndAnEnclosingTag(std::u16string_view name, std::int32_t parent) const {
+  for (std::int32_t holder = parent; holder != 0; holder = Record(holder).parent) {
+    if (MatchesName(StartTagName(holder), name, IgnoresCase())) return true;
+  }
+  return false;
+}
+
 bool CXmlDocument::AddElement(const char16_t* name, const char16_t* text, std::uint32_t flags) {
   if (name == nullptr || m_nRecordCount == 0) return false;
   const std::u16string_view tagName(name);
@@ -336,6 +348,9 @@ bool CXmlDocument::AddElement(const char16_t* name, const char16_t* text, std::u
   // The tag lengths must fit their fields: a name of over 1,020 code units cannot be ended.
   if (!body.empty() && tagName.size() + 3 > ElementRecord::kMaxEndTagLength) return false;
   if (tagName.size() + 3 > ElementRecord::kMaxStartTagLength) return false;
+
+  if ((flags & kAddStartTagOnly) && WouldEndAnEnclosingTag(tagName, (flags & kAddInside) ? m_nCurrentIndex : m_nParentIndex))
+    return false;
 
   const std::u16string element = ElementText(tagName, body, flags);
   Insertion insertion;
@@ -365,7 +380,7 @@ bool CXmlDocument::AddElement(const char16_t* name, const char16_t* text, std::u
     holder.SetTagLengths(holder.StartTagLength() - (unended ? 0 : 1), nameLength + 3);
     holder.flags &= ~kElementUnended;
   }
-  if (insertion.replacesContent) Record(parent).firstChild = 0;
+  if (insertion.replacesContent) ReleaseChildren(parent);
   LinkUnder(n, parent, insertion.after);
   ShiftFollowing(record.next, parent, delta);
 
@@ -431,6 +446,23 @@ void CXmlDocument::ShiftSubtree(std::int32_t root, std::int32_t delta) {
     while (node != root && Record(node).next == 0) node = Record(node).parent;
     if (node == root) return;
     node = Record(node).next;
+  }
+}
+
+// The records of replaced content leave the index: unlinked from their parent and marked so
+// that no operation takes their positions again.
+void CXmlDocument::ReleaseChildren(std::int32_t parent) {
+  const std::int32_t first = Record(parent).firstChild;
+  Record(parent).firstChild = 0;
+  std::int32_t node = first;
+  while (node != 0) {
+    Record(node).start = -1;
+    if (Record(node).firstChild != 0) {
+      node = Record(node).firstChild;
+      continue;
+    }
+    while (node != 0 && Record(node).next == 0) node = Record(node).parent == parent ? 0 : Record(node).parent;
+    if (node != 0) node = Record(node).next;
   }
 }
 

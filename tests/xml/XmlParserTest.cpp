@@ -68,13 +68,13 @@ const std::vector<ParseCase>& ParseCases() {
        u"<unended_start_tag tagname=\"b\" offset=\"3\" offset2=\"14\"/>",
        {{0, 17, 3, 4, 0, kFirst, 0, 2, 0, 1},
         {3, 3, 3, 0, 1, kFirst | kUnended, 1, 0, 3, 3},
-        {6, 7, 3, 4, 2, 0, 1, 0, 0, 2}}},
+        {6, 7, 3, 4, 1, 0, 1, 0, 0, 2}}},
       {"lone end tag", u"<a></b></a>", false, u"<lone_end_tag tagname=\"b\" offset=\"3\"/>",
        {{0, 11, 3, 4, 0, kFirst | kError, 0, 0, 0, 1}}},
       {"cut off after two start tags", u"<a><b>", false,
        u"<unended_start_tag tagname=\"b\" offset=\"3\" offset2=\"6\"/>"
        u"<unended_start_tag tagname=\"a\" offset=\"0\" offset2=\"6\"/><root_has_sibling/>",
-       {{0, 3, 3, 0, 0, kFirst | kUnended, 0, 0, 2, 2}, {3, 3, 3, 0, 1, kUnended, 0, 0, 0, 1}}},
+       {{0, 3, 3, 0, 0, kFirst | kUnended, 0, 0, 2, 2}, {3, 3, 3, 0, 0, kUnended, 0, 0, 0, 1}}},
       {"declaration only", u"<?xml version=\"1.0\"?>", false, u"<no_root_element/>", {}},
       {"two roots", u"<a/><b/>", false, u"<root_has_sibling/>",
        {{0, 4, 4, 0, 0, kFirst, 0, 0, 2, 2}, {4, 4, 4, 0, 0, 0, 0, 0, 0, 1}}},
@@ -199,11 +199,19 @@ TEST(XmlParserTest, HostileTextsParseSafely) {
 TEST(XmlParserTest, DeepNestingKeepsTheLevelFieldInRange) {
   std::u16string text;
   for (int i = 0; i < 70000; ++i) text += u"<a>";
+  for (int i = 0; i < 70000; ++i) text += u"</a>";
   CXmlDocument document(text);
   ASSERT_EQ(document.GetRecordCount(), 70001);
+  EXPECT_TRUE(document.IsWellFormed());
+  EXPECT_EQ(document.GetRecord(65535).Level(), 65534u);
   EXPECT_EQ(document.GetRecord(70000).Level(), 0xFFFFu);
-  EXPECT_EQ(document.GetRecord(70000).flags & ~ElementRecord::kLevelMask, kElementUnended);
+  EXPECT_EQ(document.GetRecord(70000).flags & ~ElementRecord::kLevelMask, kElementFirstChild);
   EXPECT_EQ(xmlcheck::CheckIndex(document, true), "");
+
+  // Unended tags nest just as deep while read; their children are lifted and levelled again.
+  CXmlDocument unended(text.substr(0, 3 * 70000));
+  EXPECT_EQ(unended.GetRecord(70000).Level(), 0u);
+  EXPECT_EQ(xmlcheck::CheckIndex(unended, true), "");
 }
 
 TEST(XmlParserTest, SetDocumentTextResetsReportAndIndex) {
