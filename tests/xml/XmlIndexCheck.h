@@ -98,4 +98,32 @@ inline std::string CheckIndex(const CXmlDocument& document, bool allReachable, s
   return {};
 }
 
+// The index an editor kept against the index a fresh parse of its text gives: the same elements
+// in document order with the same starts, lengths, tag lengths, levels, flags and links.
+inline std::string CompareWithReparse(const CXmlDocument& edited) {
+  std::vector<std::int32_t> editedOrder;
+  if (std::string fault = CheckIndex(edited, false, &editedOrder); !fault.empty()) return "edited: " + fault;
+  CXmlDocument fresh;
+  fresh.SetModeFlags(edited.GetModeFlags());
+  fresh.SetDocumentText(edited.GetDocumentText());
+  std::vector<std::int32_t> freshOrder;
+  if (std::string fault = CheckIndex(fresh, true, &freshOrder); !fault.empty()) return "reparsed: " + fault;
+  if (editedOrder.size() != freshOrder.size())
+    return "element counts differ: " + std::to_string(editedOrder.size()) + " kept, " + std::to_string(freshOrder.size()) + " parsed";
+  std::vector<std::int32_t> toFresh(static_cast<std::size_t>(edited.GetRecordCount()), -1);
+  toFresh[0] = 0;
+  for (std::size_t i = 0; i < editedOrder.size(); ++i) toFresh[static_cast<std::size_t>(editedOrder[i])] = freshOrder[i];
+  const auto map = [&](std::int32_t p) { return p <= 0 || p >= edited.GetRecordCount() ? p : toFresh[static_cast<std::size_t>(p)]; };
+  constexpr std::uint32_t kCompared = kElementFirstChild | kElementUnended | ElementRecord::kLevelMask;
+  for (std::size_t i = 0; i < editedOrder.size(); ++i) {
+    const ElementRecord a = edited.GetRecord(editedOrder[i]);
+    const ElementRecord b = fresh.GetRecord(freshOrder[i]);
+    const bool same = a.start == b.start && a.length == b.length && a.tagLengths == b.tagLengths &&
+                      (a.flags & kCompared) == (b.flags & kCompared) && map(a.parent) == b.parent &&
+                      map(a.firstChild) == b.firstChild && map(a.next) == b.next && map(a.prev) == b.prev;
+    if (!same) return "element " + std::to_string(i) + " (start " + std::to_string(a.start) + ") differs from the parse";
+  }
+  return {};
+}
+
 }  // namespace xmlcheck
