@@ -280,6 +280,12 @@ bool CXmlDocument::PlanInsertion(std::u16string_view element, std::uint32_t flag
     const bool unended = (holder.flags & kElementUnended) != 0;
     const std::int32_t tagEnd = holder.start + static_cast<std::int32_t>(holder.StartTagLength());
     if (!unended && (holder.StartTagLength() < 3 || m_strText[static_cast<std::size_t>(tagEnd - 2)] != u'/')) return false;
+    // The parent's start tag without its '/' must read as a start tag that opens content; one
+    // such as <i//> would still end in "/>" and is left alone.
+    std::u16string startTag = m_strText.substr(static_cast<std::size_t>(holder.start),
+                                               holder.StartTagLength() - (unended ? 1 : 2));
+    startTag += u'>';
+    if (!(ShapeOf(startTag) == TagShape{true, false})) return false;
     insertion.text = u">";
     if (lineBreaks) insertion.text += kLineBreak;
     insertion.text += element;

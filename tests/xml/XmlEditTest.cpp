@@ -229,6 +229,8 @@ TEST(XmlEditTest, AddElementCases) {
       {"replace content", u"<r><a><c/></a>t<b/></r>", u"r", false, u"n", u"x", kAddInside | kAddReplaceContent, true,
        u"<r>\r\n<n>x</n>\r\n</r>"},
       {"bad name refused", u"<r/>", u"r", true, u"a b", nullptr, 0, false, u"<r/>"},
+      // Found by fuzzing: without its last '/', <i//> still ends in "/>" and would stay empty.
+      {"fuzz: parent <i//> refused", u"<i//>", u"i", true, u"b", u"t", 0, false, u"<i//>"},
       {"empty name refused", u"<r/>", u"r", true, u"", nullptr, 0, false, u"<r/>"},
   };
   for (const Case& c : cases) {
