@@ -42,6 +42,8 @@ constexpr std::uint32_t kAddNoLineBreak = 0x02;
 constexpr std::uint32_t kAddSpaceBeforeSlash = 0x04;
 constexpr std::uint32_t kAddKeepReferences = 0x08;
 constexpr std::uint32_t kAddStartTagOnly = 0x10;
+// The new element takes the place of the parent's whole content; the records of that content
+// are unlinked and their positions refused from then on, so the index stays whole.
 constexpr std::uint32_t kAddReplaceContent = 0x1000;
 constexpr std::uint32_t kAddBefore = 0x2000;
 constexpr std::uint32_t kAddInside = 0x4000;
@@ -71,7 +73,9 @@ public:
   std::u16string GetElementText() const;
   std::u16string GetTagName(std::int32_t position) const;
 
-  // Editing.
+  // Editing. Every edit keeps the index equal to what a parse of the new text would give; an
+  // edit that could not (a name that would not read back as a name, a tag length beyond its
+  // field, a start tag alone inside an element of a matching name) is refused with false.
   bool AddElement(const char16_t* name, const char16_t* text = nullptr, std::uint32_t flags = 0);
   bool SetAttribute(std::int32_t position, const char16_t* name, const char16_t* value);
   // Replaces `count` code units at `offset` with `insert`; the index is not touched (the
