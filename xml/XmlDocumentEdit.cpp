@@ -113,6 +113,13 @@ TagShape ShapeOf(std::u16string_view tag) {
           (token.flags & kTokenEmptyElement) != 0};
 }
 
+// The name the tokenizer reads from a start tag: up to white space, '/' or '>'.
+std::u16string_view TagNameOf(std::u16string_view tag) {
+  std::size_t i = 1;
+  while (i < tag.size() && !(IsXmlWhiteSpace(tag[i]) || tag[i] == u'/' || tag[i] == u'>')) ++i;
+  return tag.substr(1, i - 1);
+}
+
 std::u16string ElementText(std::u16string_view name, std::u16string_view text, std::uint32_t flags) {
   std::u16string element = u"<";
   element += name;
@@ -514,7 +521,10 @@ bool CXmlDocument::SetAttribute(std::int32_t position, const char16_t* name, con
   // The tag must read back as the same kind of tag, ended where the index says: an edit that
   // would change how the tokenizer reads it (a quote left open, a value that swallowed the
   // '/') is refused.
-  if (newTag.size() > ElementRecord::kMaxStartTagLength || !ShapeOf(tag).startTag || !(ShapeOf(newTag) == ShapeOf(tag)))
+  // It must also keep its name, or its end tag would no longer end it: an attribute put in front
+  // of the '?' of <a?> would cut the name a? to a.
+  if (newTag.size() > ElementRecord::kMaxStartTagLength || !ShapeOf(tag).startTag || !(ShapeOf(newTag) == ShapeOf(tag)) ||
+      TagNameOf(newTag) != TagNameOf(tag))
     return false;
   const auto delta = static_cast<std::int32_t>(newTag.size()) - static_cast<std::int32_t>(tag.size());
   if (!ReplaceText(record.start, static_cast<std::int32_t>(tag.size()), newTag)) return false;

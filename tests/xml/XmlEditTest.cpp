@@ -271,6 +271,8 @@ TEST(XmlEditTest, SetAttributeCases) {
       {"attribute without value gets one", u"<a checked>t</a>", u"checked", u"yes", true, u"<a checked=\"yes\">t</a>"},
       {"value that would swallow the slash refused", u"<a x= />", u"x", u"1", false, u"<a x= />"},
       {"bad name refused", u"<a/>", u"x=y", u"1", false, u"<a/>"},
+      // Found by fuzzing: the attribute would go in front of the '?' and cut the tag's name.
+      {"fuzz: name ending in ? kept", u"<a?></a?>", u"x", u"1", false, u"<a?></a?>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
