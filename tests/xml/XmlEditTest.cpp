@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "tests/xml/XmlIndexCheck.h"
+#include "tests/xml/XmlTestText.h"
 
 namespace {
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
+using xmltext::Narrow;
 
 constexpr const char16_t* kDeclaration = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
@@ -238,7 +235,9 @@ TEST(XmlEditTest, AddElementCases) {
     CXmlDocument document(c.document);
     if (c.find != nullptr) {
       ASSERT_TRUE(document.FindElement(c.find));
-      if (c.enter) ASSERT_TRUE(document.EnterElement());
+      if (c.enter) {
+        ASSERT_TRUE(document.EnterElement());
+      }
     }
     if (std::string(c.name) == "after an element followed by text") {
       ASSERT_TRUE(document.FindElement(u"b"));

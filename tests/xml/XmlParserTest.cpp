@@ -6,20 +6,12 @@
 #include <vector>
 
 #include "tests/xml/XmlIndexCheck.h"
+#include "tests/xml/XmlTestText.h"
 
 namespace {
 
-// A literal with its zero code units kept.
-template <std::size_t N>
-std::u16string Literal(const char16_t (&text)[N]) {
-  return std::u16string(text, N - 1);
-}
-
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
+using xmltext::Literal;
+using xmltext::Narrow;
 
 // The fields of one record, levels and flags apart.
 struct Fields {

@@ -2,22 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/xml/XmlTestText.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
-// A literal with its zero code units kept.
-template <std::size_t N>
-std::u16string Literal(const char16_t (&text)[N]) {
-  return std::u16string(text, N - 1);
-}
-
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
+using xmltext::Literal;
+using xmltext::Narrow;
 
 struct ExpectedToken {
   std::u16string_view text;
