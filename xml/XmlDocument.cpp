@@ -126,7 +126,11 @@ private:
     const std::u16string_view name = m_scanner.Token();
     const bool ignoreCase = m_doc.IgnoresCase();
     std::size_t m = m_openTags.size();
-    while (m > 0 && !MatchesName(name, m_openTags[m - 1].Name(), ignoreCase)) --m;
+    // Nearly every end tag closes the innermost element under the very same name, which
+    // MatchesName would accept; the comparison walk is left for the other cases.
+    if (m == 0 || m_openTags[m - 1].Name() != name) {
+      while (m > 0 && !MatchesName(name, m_openTags[m - 1].Name(), ignoreCase)) --m;
+    }
     if (m == 0) {
       MarkError();
       AddReportEntry(m_doc.m_strResultReport, u"lone_end_tag", ReportText::kTagName, name,
@@ -137,7 +141,7 @@ private:
     ElementRecord& record = Record(matched);
     record.length = token.start + token.length - record.start;
     record.SetTagLengths(record.StartTagLength(), static_cast<std::uint32_t>(token.length));
-    CloseUnended(m, token.start + 1);
+    if (m_openTags.size() > m) CloseUnended(m, token.start + 1);
     m_openTags.pop_back();
     m_nParent = Record(matched).parent;
   }

@@ -354,11 +354,6 @@ NodeKind ReadTextToken(TextScanner& scanner, NodeToken& token) {
 
 }  // namespace
 
-std::u16string_view TextScanner::Token() const {
-  if (tokenEnd < tokenStart || tokenStart < 0 || static_cast<std::size_t>(tokenEnd) >= text.size()) return {};
-  return {text.data() + tokenStart, static_cast<std::size_t>(tokenEnd - tokenStart + 1)};
-}
-
 NodeKind NextToken(TextScanner& scanner, NodeToken& token) {
   token.start = scanner.pos;
   token.flags = 0;

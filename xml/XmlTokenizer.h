@@ -61,8 +61,12 @@ struct TextScanner {
   explicit TextScanner(std::u16string_view scanText, std::uint32_t scanFlags = 0, std::int32_t startPos = 0)
       : pos(startPos), text(scanText), flags(scanFlags) {}
 
-  // The last token read (tokenStart through tokenEnd).
-  std::u16string_view Token() const;
+  // The last token read (tokenStart through tokenEnd). Inline: the parser asks for every
+  // tag's name.
+  std::u16string_view Token() const {
+    if (tokenEnd < tokenStart || tokenStart < 0 || static_cast<std::size_t>(tokenEnd) >= text.size()) return {};
+    return {text.data() + tokenStart, static_cast<std::size_t>(tokenEnd - tokenStart + 1)};
+  }
 };
 
 // Reads one token at scanner.pos, fills `token` (its errors are appended to, not cleared) and
