@@ -21,20 +21,10 @@ constexpr bool BeginsStartTag(char16_t c) {
   return (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c > 0x60;
 }
 
-// Characters that end a name inside a tag; a name written by the editor holds none of them, so
-// that it reads back as the same name and the same tag.
-constexpr bool EndsName(char16_t c) {
-  switch (c) {
-    case u'\t': case u'\n': case u'\r': case u' ': case u'!': case u'"': case u'\'':
-    case u'/': case u';': case u'<': case u'=': case u'>': case u'?': case u'\\':
-      return true;
-    default:
-      return false;
-  }
-}
-
+// A name written by the editor holds no character that ends a name inside a tag, so that it
+// reads back as the same name and the same tag.
 bool IsWritableName(std::u16string_view name) {
-  return !name.empty() && std::none_of(name.begin(), name.end(), EndsName);
+  return !name.empty() && std::none_of(name.begin(), name.end(), IsNameEnd);
 }
 
 bool IsWritableTagName(std::u16string_view name) { return IsWritableName(name) && BeginsStartTag(name[0]); }

@@ -68,16 +68,6 @@ std::int32_t SkipToAny(const char16_t* text, std::int32_t i, std::int32_t end, s
   return SkipOutside(text, i, end, classes);
 }
 
-constexpr bool IsNameEnd(char16_t c) {
-  switch (c) {
-    case u'\t': case u'\n': case u'\r': case u' ': case u'!': case u'"': case u'\'':
-    case u'/': case u';': case u'<': case u'=': case u'>': case u'?': case u'\\':
-      return true;
-    default:
-      return false;
-  }
-}
-
 // 'A'..'Z', '_', ':' or anything above 0x60 ('a'..'z' and every non-ASCII code unit).
 constexpr bool BeginsStartTag(char16_t c) {
   return (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c > 0x60;

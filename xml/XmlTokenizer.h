@@ -103,3 +103,13 @@ constexpr bool IsXmlWhiteSpace(char16_t c) {
   return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
 }
 bool IsNameDelimiter(std::u16string_view text, std::size_t pos);
+// Characters that end a name that ReadName scans inside a tag.
+constexpr bool IsNameEnd(char16_t c) {
+  switch (c) {
+    case u'\t': case u'\n': case u'\r': case u' ': case u'!': case u'"': case u'\'':
+    case u'/': case u';': case u'<': case u'=': case u'>': case u'?': case u'\\':
+      return true;
+    default:
+      return false;
+  }
+}
